@@ -1,0 +1,123 @@
+// The engine owns the console for the whole run: its frame thread polls input,
+// lets every object of every layer update itself, composes the frame in memory
+// and writes it to the console in one call, then sleeps `frameDelay` ms.
+//
+// Threads: the main thread builds the user interface while the frame thread
+// already runs frames. Every mutation from another thread (AddLayer,
+// Layer::AddObject, SetOnResize) takes the engine lock that the frame pass
+// holds; start-up code that edits objects already on screen holds Lock()
+// around the edits. After start-up everything runs on the frame thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/core/layer.h"
+#include "engine/core/object.h"
+#include "engine/core/vector2.h"
+#include "engine/port/console_types.h"
+
+namespace KelmCEngineV2 {
+
+using kelm::port::CHAR_INFO;
+
+class Engine {
+ public:
+  // Creates the "Objects" layer (and "Menus" for the first engine, which
+  // becomes mainEngine). With startThread, starts the frame thread running
+  // RunFrames; tests pass false and call SetupConsole and RunFrame themselves.
+  explicit Engine(bool runInBackground, bool startThread = true);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  // Only for tests: deletes the layers and their objects. The thread, if any,
+  // must have ended.
+  ~Engine();
+
+  void AddLayer(Layer* layer);
+  // The first layer with exactly this name, or null.
+  Layer* FindLayer(const std::string& name) const;
+
+  // Right of the console window (one less than the visible columns: the
+  // rightmost column is never drawn). Queried afresh on every call.
+  int32_t GetScreenWidth() const;
+  // Bottom of the console window + 1.
+  int32_t GetScreenHeight() const;
+  // (camera.x + Right / 2, camera.y - (Bottom + 1) / 2), integer divisions.
+  Vector2 GetScreenCentre() const;
+
+  // Assigns onResize under the engine lock; the next frame calls it with the
+  // current size even when the first frame has already run.
+  void SetOnResize(std::function<void(Vector2)> callback);
+
+  // Console set-up; on failure prints the fatal message with the error code
+  // and ends the process with a non-zero status.
+  void SetupConsole();
+  // One poll and one frame pass (no sleep). Returns false when the frame did
+  // not run (console in the background or not active).
+  bool RunFrame();
+  // The frame thread's body: set-up, then frames until Quit is asked.
+  void RunFrames();
+  // Ends RunFrames after the current frame; the thread's owner reads status.
+  void Quit(int status);
+  bool QuitRequested() const { return quitRequested.load(); }
+  int ExitStatus() const { return exitStatus.load(); }
+
+  std::recursive_mutex& Lock() { return mutex; }
+
+  // The composed frame of the last pass (for screenshots and tests).
+  const std::vector<CHAR_INFO>& Cells() const { return cellBuffer; }
+  int32_t FrameWidth() const { return frameWidth; }
+  int32_t FrameHeight() const { return frameHeight; }
+
+  std::vector<Layer*> layers;
+  int32_t fps = 0;
+  std::function<void(Vector2)> onResize;
+  uint64_t deltaTime = 0;
+  Vector2 camera;
+  std::thread frameThread;
+  Layer* objectsLayer = nullptr;
+  bool runInBackground = false;
+  bool active = true;
+  int32_t frameDelay = 20;
+
+ private:
+  // Reads up to 32 records into the input state; yields whether the frame
+  // may run.
+  bool Poll();
+  // Reallocates the buffers when the window size changed and delivers
+  // onResize (also when it was assigned after the size was first seen).
+  void CheckSize();
+  void ObjectPass();
+
+  std::recursive_mutex mutex;
+  std::vector<CHAR_INFO> cellBuffer;
+  std::vector<uint8_t> drawnMask;
+  int32_t frameWidth = 0;
+  int32_t frameHeight = 0;
+  bool resizeDelivered = false;
+  uint64_t frameStart = 0;
+  std::atomic<bool> quitRequested{false};
+  std::atomic<int> exitStatus{0};
+};
+
+// The first engine constructed; null before.
+extern Engine* mainEngine;
+// The "Menus" layer made by the first engine, for menus and pop-ups.
+extern Layer* menusLayer;
+
+// Milliseconds of the system clock since 1970 (through the port's clock).
+uint64_t GetTicks();
+
+// Only for tests: forgets mainEngine, menusLayer and the input state, so the
+// next engine constructed becomes mainEngine.
+void ResetEngineGlobalsForTests();
+
+// The fatal console set-up message, followed by the error code.
+inline constexpr const char* kConsoleSetupFailure = "FATAL ERROR IN SETTING UP CONSOLE. Code: ";
+
+}  // namespace KelmCEngineV2

@@ -1,0 +1,56 @@
+// TextInput: a one-line text field. Characters are added at the end only;
+// while focused it takes every key of the frame (TakeKeyEvents).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/object.h"
+#include "engine/widgets/bracket_style.h"
+
+namespace KelmCEngineV2 {
+
+using CharsetKind = uint8_t;
+inline constexpr CharsetKind Any = 0;
+inline constexpr CharsetKind Digits = 1;
+inline constexpr CharsetKind Lowercase = 2;
+inline constexpr CharsetKind Uppercase = 3;
+inline constexpr CharsetKind HexLowercase = 4;
+inline constexpr CharsetKind HexUppercase = 5;
+inline constexpr CharsetKind DigitsColonDot = 6;
+
+class TextInput : public Object {
+ public:
+  TextInput(Vector2 position, std::u16string placeholderText, int32_t maxLengthValue,
+            CharsetKind charsetKind, BracketKind kind, const BracketStyle* customStyle = nullptr);
+  void Focus() { focused = true; }
+  bool IsFocused() const { return focused; }
+  void Update() override;
+
+  // Every character passes the set (an empty string passes).
+  bool IsAllowedText(const std::u16string& text) const;
+
+  int32_t maxLength = 0;
+  bool exactCase = false;
+  uint64_t blinkTimer = 0;
+  char caretColour = 'F';
+  BracketStyle style;
+  bool focused = false;
+  ObjectCallback onSubmit;
+  CharsetKind charset = Any;
+  std::u16string value;
+  std::u16string placeholder;
+  std::u16string allowedChars;
+
+ private:
+  void Paste();
+  void Copy();
+};
+
+// The character a key produces under the current keyboard state (through the
+// port), 0 when none.
+char16_t KeyToChar(uint16_t virtualKey);
+// Tabs, carriage returns and line feeds become U+0000; nothing is removed.
+std::u16string BlankControlChars(const std::u16string& text);
+
+}  // namespace KelmCEngineV2
