@@ -54,6 +54,13 @@ class ConsolePort {
   // Whether the console window is the foreground window.
   virtual bool IsForeground() = 0;
   virtual bool GetColourTable(ColourTable& table) = 0;
+  // Whether the program was asked to end (a signal such as SIGTERM or SIGHUP,
+  // or the terminal going away), with the exit status to use. Polled by the
+  // frame loop once per poll.
+  virtual bool TakeQuitRequest(int& status) {
+    (void)status;
+    return false;
+  }
 
   // --- keyboard --------------------------------------------------------------
   // As the system call: bit 15 set while the key is down, bit 0 set when the
