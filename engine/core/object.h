@@ -36,10 +36,10 @@ class VirtualObject {
 
 class Object : public VirtualObject {
  public:
-  Object(Vector2 position, std::u16string text);
+  Object(Vector2 at, std::u16string initialText);
   // Narrow form: each byte becomes one 16-bit unit.
-  Object(Vector2 position, const std::string& text);
-  Object(Vector2 position, const char* text) : Object(position, std::string(text)) {}
+  Object(Vector2 at, const std::string& narrowText);
+  Object(Vector2 at, const char* narrowText) : Object(at, std::string(narrowText)) {}
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
   // Deletes every child.

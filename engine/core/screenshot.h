@@ -16,8 +16,8 @@ namespace KelmCEngineV2 {
 // ' ' replaced by '-'.
 std::string ScreenshotFileName(std::time_t when);
 
-// The file's bytes for a frame; with no colour table (the console could not
-// give one) only the magic, the version and "err".
+// The file's bytes for a frame. With no colour table (the console could not
+// give one) the capture is abandoned after the magic and the version byte.
 std::string EncodeScreenshot(const std::vector<kelm::port::CHAR_INFO>& cells, int32_t width,
                              int32_t height, const kelm::port::ColourTable* colours);
 

@@ -1,0 +1,204 @@
+#include "engine/core/engine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/core/draw.h"
+#include "engine/core/input.h"
+#include "engine/core/screenshot.h"
+#include "engine/port/console_port.h"
+
+namespace KelmCEngineV2 {
+
+using namespace kelm::port;
+
+Engine* mainEngine = nullptr;
+Layer* menusLayer = nullptr;
+
+namespace {
+constexpr uint32_t kMaxRecordsPerPoll = 32;
+constexpr uint32_t kBackgroundPollMs = 10;
+}  // namespace
+
+uint64_t GetTicks() { return Port().Ticks(); }
+
+void ResetEngineGlobalsForTests() {
+  mainEngine = nullptr;
+  menusLayer = nullptr;
+  ResetInputState();
+}
+
+Engine::Engine(bool runInBackgroundValue, bool startThread) : runInBackground(runInBackgroundValue) {
+  objectsLayer = new Layer("Objects");
+  layers.push_back(objectsLayer);
+  if (mainEngine == nullptr) {
+    mainEngine = this;
+    menusLayer = new Layer("Menus");
+    AddLayer(menusLayer);
+  }
+  if (startThread) frameThread = std::thread([this] { RunFrames(); });
+}
+
+Engine::~Engine() {
+  if (frameThread.joinable()) frameThread.join();
+  for (Layer* layer : layers) delete layer;
+  if (mainEngine == this) {
+    mainEngine = nullptr;
+    menusLayer = nullptr;
+  }
+}
+
+void Engine::AddLayer(Layer* layer) {
+  std::lock_guard lock(mutex);
+  layers.push_back(layer);
+}
+
+Layer* Engine::FindLayer(const std::string& name) const {
+  for (Layer* layer : layers) {
+    if (layer->name == name) return layer;
+  }
+  return nullptr;
+}
+
+int32_t Engine::GetScreenWidth() const {
+  SMALL_RECT window;
+  if (!Port().GetWindowRect(window)) return frameWidth;
+  return window.Right;
+}
+
+int32_t Engine::GetScreenHeight() const {
+  SMALL_RECT window;
+  if (!Port().GetWindowRect(window)) return frameHeight;
+  return window.Bottom + 1;
+}
+
+Vector2 Engine::GetScreenCentre() const {
+  SMALL_RECT window;
+  if (!Port().GetWindowRect(window)) {
+    window.Right = static_cast<int16_t>(frameWidth);
+    window.Bottom = static_cast<int16_t>(frameHeight - 1);
+  }
+  return Vector2(camera.x + static_cast<float>(window.Right / 2),
+                 camera.y - static_cast<float>((window.Bottom + 1) / 2));
+}
+
+void Engine::SetOnResize(std::function<void(Vector2)> callback) {
+  std::lock_guard lock(mutex);
+  onResize = std::move(callback);
+  resizeDelivered = false;
+}
+
+void Engine::SetupConsole() {
+  uint32_t code = 0;
+  if (!Port().Setup(code)) {
+    // Nothing has been drawn; the console is left as it was.
+    std::printf("%s%u", kConsoleSetupFailure, code);
+    std::fflush(stdout);
+    std::exit(EXIT_FAILURE);
+  }
+}
+
+void Engine::Quit(int status) {
+  exitStatus.store(status);
+  quitRequested.store(true);
+}
+
+bool Engine::Poll() {
+  BeginInputPoll();
+  ConsolePort& port = Port();
+  if (port.PendingInputCount() > 0) {
+    INPUT_RECORD records[kMaxRecordsPerPoll];
+    const uint32_t count = port.ReadInput(records, kMaxRecordsPerPoll);
+    for (uint32_t i = 0; i < count && i < kMaxRecordsPerPoll; ++i) {
+      HandleInputRecord(records[i], camera);
+    }
+  }
+  UpdateMouseButtonEdges();
+  frameStart = GetTicks();
+  int status = 0;
+  if (port.TakeQuitRequest(status)) Quit(status);
+  return (runInBackground || port.IsForeground()) && active;
+}
+
+void Engine::CheckSize() {
+  SMALL_RECT window;
+  int32_t width = frameWidth;
+  int32_t height = frameHeight;
+  if (Port().GetWindowRect(window)) {  // on failure the previous size stays
+    width = window.Right < 0 ? 0 : window.Right;
+    height = window.Bottom + 1 < 0 ? 0 : window.Bottom + 1;
+  }
+  if (width != frameWidth || height != frameHeight) {
+    frameWidth = width;
+    frameHeight = height;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    cellBuffer.assign(count, CHAR_INFO{});
+    cellBuffer.shrink_to_fit();
+    drawnMask.assign(count, 0);
+    drawnMask.shrink_to_fit();
+    resizeDelivered = false;
+  }
+  // Delivered once per allocation, also when onResize was assigned after the
+  // buffers were first allocated.
+  if (!resizeDelivered && onResize) {
+    resizeDelivered = true;
+    onResize(Vector2(static_cast<float>(frameWidth), static_cast<float>(frameHeight)));
+  }
+}
+
+void Engine::ObjectPass() {
+  const int32_t left = SnapToCell(camera.x);
+  const int32_t top = SnapToCell(camera.y);
+  const CellRect screen{left, top, left + frameWidth - 1, top - frameHeight + 1};
+  // Top layer first, and within a layer the last object first: the topmost
+  // objects draw first (a cell keeps the first thing drawn) and take input
+  // first.
+  for (size_t li = layers.size(); li-- > 0;) {
+    Layer* layer = layers[li];
+    const std::vector<Object*> objects = layer->GetObjects();
+    for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+      Object* object = *it;
+      if (object == nullptr) {
+        layer->RemoveObject(nullptr);
+        continue;
+      }
+      if (object->visible) {
+        DrawObject(*this, object, cellBuffer, drawnMask, frameWidth, frameHeight, screen);
+      }
+      object->Update();
+      if (object->IsDestroyed()) {
+        layer->DeleteObject(object);
+        layer->RemoveObject(nullptr);
+      }
+    }
+  }
+}
+
+bool Engine::RunFrame() {
+  {
+    std::lock_guard lock(mutex);
+    if (!Poll()) return false;
+    CheckSize();
+    ClearFrame(cellBuffer, drawnMask);
+    ObjectPass();
+    if (KeyPressed(static_cast<uint8_t>(VK_F2), false, 0)) {
+      WriteScreenshot(ScreenshotFileName(static_cast<std::time_t>(GetTicks() / 1000)), cellBuffer,
+                      frameWidth, frameHeight);
+    }
+    Port().WriteFrame(cellBuffer.data(), frameWidth, frameHeight);
+  }
+  // The delay ends early when input arrives, so a key shows at once.
+  Port().WaitForInput(static_cast<uint32_t>(frameDelay > 0 ? frameDelay : 0));
+  deltaTime = GetTicks() - frameStart;
+  fps = deltaTime == 0 ? 1001 : static_cast<int32_t>(1000 / deltaTime);
+  return true;
+}
+
+void Engine::RunFrames() {
+  SetupConsole();
+  while (!quitRequested.load()) {
+    if (!RunFrame() && !quitRequested.load()) Port().Sleep(kBackgroundPollMs);
+  }
+}
+
+}  // namespace KelmCEngineV2
