@@ -1,0 +1,86 @@
+// Cost of one frame pass (clear, object pass, compose) on the virtual console.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/core/engine.h"
+#include "engine/port/virtual/virtual_console.h"
+
+using namespace KelmCEngineV2;
+
+namespace {
+
+char ColourDigitFor(int i) { return "0123456789ABCDEF"[i % 16]; }
+
+struct Scene {
+  kelm::port::VirtualConsole console;
+  std::unique_ptr<Engine> engine;
+
+  Scene(int columns, int rows) : console(columns, rows) {
+    ResetEngineGlobalsForTests();
+    kelm::port::SetPort(&console);
+    engine = std::make_unique<Engine>(false, false);
+    engine->SetupConsole();
+  }
+  ~Scene() {
+    engine.reset();
+    ResetEngineGlobalsForTests();
+  }
+};
+
+// A few hundred small labelled objects with colours, spread over 300 x 100.
+void BM_FrameManySmallObjects(benchmark::State& state) {
+  Scene scene(301, 100);
+  for (int i = 0; i < static_cast<int>(state.range(0)); ++i) {
+    auto* o = new Object(Vector2(static_cast<float>((i * 37) % 290), -static_cast<float>((i * 13) % 98)),
+                         u"label " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)));
+    o->anchor = kAnchorTopLeft;
+    o->FillForeground(ColourDigitFor(i));
+    scene.engine->objectsLayer->AddObject(o);
+  }
+  for (auto _ : state) scene.engine->RunFrame();
+  state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(BM_FrameManySmallObjects)->Arg(300);
+
+// The viewer's case: three large text objects (offsets, hex pairs, characters)
+// with full colour strings covering the screen.
+static void BM_FrameThreeLargeTextObjects(benchmark::State& state) {
+  const int columns = static_cast<int>(state.range(0));
+  const int rows = static_cast<int>(state.range(1));
+  Scene scene(columns + 1, rows);
+  const int perRow = (columns - 18) / 5;
+  std::string offsets, hex, chars;
+  for (int r = 0; r < rows - 4; ++r) {
+    offsets += std::string(16, '0') + (r + 1 < rows - 4 ? "\n" : "");
+    for (int k = 0; k < perRow; ++k) {
+      hex += "4A";
+      hex += k + 1 < perRow ? ' ' : '\n';
+      chars += 'J';
+      chars += k + 1 < perRow ? ' ' : '\n';
+    }
+  }
+  hex.pop_back();
+  chars.pop_back();
+  auto make = [&](float x, const std::string& text, bool coloured) {
+    auto* o = new Object(Vector2(x, -2), text);
+    o->anchor = kAnchorTopLeft;
+    if (coloured) {
+      o->FillForeground('7');
+      o->FillBackground('0');
+      o->FillOpaqueMask();
+    }
+    scene.engine->objectsLayer->AddObject(o);
+  };
+  make(0, offsets, false);
+  make(18, hex, true);
+  make(static_cast<float>(3 * perRow + 19), chars, true);
+  for (auto _ : state) scene.engine->RunFrame();
+}
+BENCHMARK(BM_FrameThreeLargeTextObjects)->Args({300, 100})->Args({120, 40});
+
+BENCHMARK_MAIN();
