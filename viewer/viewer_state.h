@@ -1,0 +1,116 @@
+// The viewer's process-wide state and the functions every part of the viewer
+// calls on it. One viewer per process.
+//
+// Threads: the start-up code fills this state on the main thread while the
+// frame thread already runs (holding the engine lock around edits of objects
+// that are on screen); after start-up only the frame thread touches it.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/object.h"
+
+// A coloured byte range: the selection, a user's colour mark or the seek mark.
+struct MarkedRange {
+  char foreground = '7';  // colour digit '0'-'9', 'A'-'F'
+  char background = '4';
+  std::u16string name;    // empty: no tooltip
+  uint64_t start = 0;     // offset of the first byte
+  uint64_t length = 0;    // number of bytes
+};
+
+// One key/value field of the status row.
+struct StatusField {
+  std::u16string key;
+  std::u16string value;
+  bool visible = false;  // value non-empty after the last assignment
+};
+
+// --- the file ------------------------------------------------------------------
+// Path of the viewed file as given or chosen (raw bytes: names need not be
+// UTF-8).
+extern std::string filePath;
+// The open file; shared by the grid, copy, inspector and export. Only ever
+// opened for reading.
+extern std::ifstream fileStream;
+// Size in bytes taken at the last load; 0 after a failed open.
+extern uint64_t fileSize;
+// Cleared at the start of a load, set when it has finished.
+extern bool fileLoaded;
+
+// --- the view and the selection --------------------------------------------------
+extern int32_t bytesPerRow;  // 20 until the first layout
+extern int64_t topRow;       // first visible row, never negative
+extern MarkedRange selection;
+extern bool selectionActive;
+extern uint64_t selectionAnchor;
+extern bool dragSelecting;
+
+// --- marks -------------------------------------------------------------------------
+extern std::vector<MarkedRange> markedRanges;
+// Index into markedRanges of the mark added by the last seek ("SearchResult"),
+// kept right when other marks are added or removed.
+extern std::optional<size_t> seekMark;
+extern std::u16string rangeName;
+extern int32_t markForeground;
+extern int32_t markBackground;
+extern int32_t lastMarkForeground;
+extern int32_t lastMarkBackground;
+
+// --- screen objects (set by InitUI) -------------------------------------------------
+extern KelmCEngineV2::Object* offsetColumn;
+extern KelmCEngineV2::Object* hexColumn;
+extern KelmCEngineV2::Object* charColumn;
+extern KelmCEngineV2::Object* leftSeparator;
+extern KelmCEngineV2::Object* rightSeparator;
+extern KelmCEngineV2::Object* topRule;
+extern KelmCEngineV2::Object* bottomRule;
+extern KelmCEngineV2::Object* statusOffset;
+extern KelmCEngineV2::Object* statusLine;
+extern KelmCEngineV2::Object* tipObject;
+extern std::u16string tipText;
+extern std::vector<StatusField> statusFields;
+
+// --- status row ------------------------------------------------------------------------
+void AddStatusField(const std::u16string& key, const std::u16string& value);
+void SetStatusField(const std::u16string& key, const std::u16string& value);
+bool HasStatusField(const std::u16string& key);
+void RenderStatusLine();
+
+// --- file window -------------------------------------------------------------------------
+void LoadFile(const std::string& path);
+void ReportOpenFailure();
+// Reads the bytes of `range` clipped to the file into `buffer`, which holds
+// at least `capacity` bytes; yields the count read (0 when the range starts
+// past the end). Never reads more than `capacity` bytes.
+uint64_t ReadRange(uint8_t* buffer, uint64_t capacity, const MarkedRange& range);
+
+// --- grid --------------------------------------------------------------------------------
+void LayoutGrid(KelmCEngineV2::Vector2 size);
+void RefreshGrid();
+void RecolourGrid();
+bool RangeIsVisible(const MarkedRange& range);
+std::u16string HexOffsetText(uint64_t value);
+
+// --- selection and keys ------------------------------------------------------------------------
+struct ByteUnderMouseResult {
+  bool over = false;
+  uint64_t offset = 0;
+};
+ByteUnderMouseResult ByteUnderMouse();
+void HandleGridMouse(KelmCEngineV2::Object* object);
+void MoveSelectionBack(uint64_t step);
+void MoveSelectionForward(uint64_t step);
+void ShowSelectionOffset();
+void HandleViewerKeys(KelmCEngineV2::Object* object);
+
+// --- start-up ------------------------------------------------------------------------------------
+void InitUI();
+
+// Only for tests: every piece of viewer state back to its start value (the
+// screen objects are forgotten, not deleted: their layer owns them).
+void ResetViewerStateForTests();
