@@ -13,7 +13,7 @@ class Button : public Object {
  public:
   // The picture is prefix + label + suffix; the brackets carry their colour
   // digits, the label none. Every cell is opaque.
-  Button(Vector2 position, std::u16string label, BracketKind kind,
+  Button(Vector2 at, std::u16string label, BracketKind kind,
          const BracketStyle* customStyle = nullptr);
   void SetOnClick(ObjectCallback action) { onClick = std::move(action); }
   // Runs onClick when clicked (consuming the press), then the callback.

@@ -13,7 +13,7 @@ namespace KelmCEngineV2 {
 // (its frame included) destroys it and is used up; a press inside is used up.
 class MenuObject : public Object {
  public:
-  MenuObject(Vector2 position, int32_t innerWidth, int32_t innerHeight);
+  MenuObject(Vector2 at, int32_t innerWidth, int32_t innerHeight);
   MenuObject();
   // Replaces the picture with a frame around innerWidth x innerHeight spaces.
   void MakeBox(int32_t innerWidth, int32_t innerHeight);
@@ -23,10 +23,8 @@ class MenuObject : public Object {
 };
 
 struct MenuEntry {
-  MenuEntry(std::u16string entryLabel, void (*entryAction)(Object*), bool entryHasSubmenu)
-      : hasSubmenu(entryHasSubmenu), label(std::move(entryLabel)) {
-    if (entryAction != nullptr) action = entryAction;
-  }
+  // The action may be a plain function, a lambda, or null for an inert entry
+  // (a null function pointer also gives an empty action).
   MenuEntry(std::u16string entryLabel, ObjectCallback entryAction, bool entryHasSubmenu)
       : action(std::move(entryAction)), hasSubmenu(entryHasSubmenu), label(std::move(entryLabel)) {}
 

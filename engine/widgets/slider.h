@@ -11,7 +11,7 @@ namespace KelmCEngineV2 {
 
 class Slider : public Object {
  public:
-  Slider(Vector2 position, int32_t minimumValue, int32_t maximumValue, int32_t initialValue,
+  Slider(Vector2 at, int32_t minimumValue, int32_t maximumValue, int32_t initialValue,
          BracketKind kind, const BracketStyle* customStyle = nullptr);
   bool IsGrabbed() const { return grabbed; }
   void Update() override;

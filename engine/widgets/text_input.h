@@ -21,14 +21,14 @@ inline constexpr CharsetKind DigitsColonDot = 6;
 
 class TextInput : public Object {
  public:
-  TextInput(Vector2 position, std::u16string placeholderText, int32_t maxLengthValue,
+  TextInput(Vector2 at, std::u16string placeholderText, int32_t maxLengthValue,
             CharsetKind charsetKind, BracketKind kind, const BracketStyle* customStyle = nullptr);
   void Focus() { focused = true; }
   bool IsFocused() const { return focused; }
   void Update() override;
 
   // Every character passes the set (an empty string passes).
-  bool IsAllowedText(const std::u16string& text) const;
+  bool IsAllowedText(const std::u16string& candidate) const;
 
   int32_t maxLength = 0;
   bool exactCase = false;
@@ -43,7 +43,13 @@ class TextInput : public Object {
   std::u16string allowedChars;
 
  private:
+  // Applies this frame's key-down records (all taken from the input state).
+  void HandleKeys();
+  // Builds the picture: brackets, placeholder or value, and the caret cell.
+  void Redraw();
+  // Appends the port's clipboard text when the field's rules allow it.
   void Paste();
+  // Puts the whole value on the port's clipboard.
   void Copy();
 };
 
