@@ -1,0 +1,265 @@
+#include "engine/port/desktop_registration.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "engine/port/process_path.h"
+
+extern char** environ;
+
+namespace kelm::port {
+
+namespace {
+
+// Characters that make an Exec argument need quotes.
+constexpr std::string_view kReservedExecCharacters = " \t\n\"'\\><~|&;$*?#()`";
+// Characters escaped by a backslash inside a quoted Exec argument.
+constexpr std::string_view kQuotedEscapes = "\"`$\\";
+
+constexpr const char* kCacheTool = "update-desktop-database";
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return home;
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+// Creates `path` and every missing folder above it (new folders are private
+// to the user, as the base-directory rules ask). Yields 0 or an errno value.
+int MakeDirectories(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+  if (errno != ENOENT) return errno;
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    const int parentError = MakeDirectories(path.substr(0, slash));
+    if (parentError != 0) return parentError;
+  }
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  return 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    uint32_t value = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      value = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    const uint32_t minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return 0;
+}
+
+// Opens a new file with a name no one else uses, beside `target`.
+int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = target.find_last_of('/');
+  const std::string folder = target.substr(0, slash + 1);
+  const std::string name = target.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporaryPath = folder + "." + name + "." + std::to_string(getpid()) + "-" +
+                    std::to_string(counter.fetch_add(1));
+    const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Tells the desktop that the folder's entries changed (GIO-based file
+// managers read MIME associations from the cache this tool writes). Its
+// absence or failure changes nothing for the entry itself.
+void RefreshApplicationCache(const std::string& folder) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return;
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::string tool = kCacheTool;
+  std::string argument = folder;
+  char* argv[] = {tool.data(), argument.data(), nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, kCacheTool, &actions, nullptr, argv, environ) == 0) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+RegistrationResult Failure(char step, int error) { return RegistrationResult{false, step, error}; }
+
+}  // namespace
+
+std::string ApplicationsDirectory() {
+  // Relative values of XDG_DATA_HOME are invalid and ignored.
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/applications";
+  const std::string home = HomeDirectory();
+  if (home.empty()) return {};
+  return home + "/.local/share/applications";
+}
+
+std::string DesktopEntryPath() {
+  const std::string folder = ApplicationsDirectory();
+  if (folder.empty()) return {};
+  return folder + "/" + kDesktopEntryFileName;
+}
+
+std::string EscapeExecArgument(const std::string& argument) {
+  std::string quoted;
+  const bool needsQuotes =
+      argument.empty() || argument.find_first_of(kReservedExecCharacters) != std::string::npos;
+  if (needsQuotes) quoted += '"';
+  for (const char c : argument) {
+    if (needsQuotes && kQuotedEscapes.find(c) != std::string_view::npos) quoted += '\\';
+    quoted += c;
+    if (c == '%') quoted += '%';
+  }
+  if (needsQuotes) quoted += '"';
+
+  // The escapes of a string value apply to the whole line before it is split
+  // into arguments.
+  std::string escaped;
+  for (const char c : quoted) {
+    switch (c) {
+      case '\\': escaped += "\\\\"; break;
+      case '\n': escaped += "\\n"; break;
+      case '\t': escaped += "\\t"; break;
+      case '\r': escaped += "\\r"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string DesktopEntryText(const std::string& programPath) {
+  std::string text = "[Desktop Entry]\n";
+  text += "Type=Application\n";
+  text += std::string("Name=") + kDesktopEntryName + "\n";
+  text += "Exec=" + EscapeExecArgument(programPath) + " %f\n";
+  text += "Terminal=true\n";
+  text += "MimeType=application/octet-stream;\n";
+  return text;
+}
+
+bool IsRegistered() {
+  const std::string path = DesktopEntryPath();
+  if (path.empty()) return false;
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
+RegistrationResult RegisterVerb() {
+  const std::string program = ProgramPath();
+  if (program.empty()) return Failure('2', errno != 0 ? errno : ENOENT);
+  return RegisterVerb(program);
+}
+
+RegistrationResult RegisterVerb(const std::string& programPath) {
+  const std::string folder = ApplicationsDirectory();
+  if (folder.empty()) return Failure('1', ENOENT);
+  const int folderError = MakeDirectories(folder);
+  if (folderError != 0) return Failure('1', folderError);
+
+  // Desktop entries are UTF-8 text; a path that is not cannot be named in one.
+  if (programPath.empty() || programPath[0] != '/') return Failure('2', ENOENT);
+  if (!IsValidUtf8(programPath)) return Failure('2', EILSEQ);
+
+  const std::string target = folder + "/" + kDesktopEntryFileName;
+  std::string temporary;
+  const int fd = CreateTemporaryBeside(target, temporary);
+  if (fd < 0) return Failure('2', errno);
+  const int writeError = WriteAll(fd, DesktopEntryText(programPath));
+  if (writeError != 0) {
+    close(fd);
+    unlink(temporary.c_str());
+    return Failure('2', writeError);
+  }
+  int syncError = fsync(fd) != 0 ? errno : 0;
+  if (close(fd) != 0 && syncError == 0) syncError = errno;
+  if (syncError != 0) {
+    unlink(temporary.c_str());
+    return Failure('3', syncError);
+  }
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
+    const int renameError = errno;
+    unlink(temporary.c_str());
+    return Failure('4', renameError);
+  }
+  RefreshApplicationCache(folder);
+  return {};
+}
+
+RegistrationResult UnregisterVerb() {
+  const std::string path = DesktopEntryPath();
+  if (path.empty()) return Failure('4', ENOENT);
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return Failure('4', errno);
+  RefreshApplicationCache(ApplicationsDirectory());
+  return {};
+}
+
+std::string SystemErrorText(int error) {
+  char buffer[256] = {};
+  // The GNU form yields a pointer that may or may not be the buffer.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+  return strerror_r(error, buffer, sizeof buffer);
+#else
+  if (strerror_r(error, buffer, sizeof buffer) != 0) return "Unknown error " + std::to_string(error);
+  return buffer;
+#endif
+}
+
+}  // namespace kelm::port
