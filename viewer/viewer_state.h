@@ -93,8 +93,30 @@ uint64_t ReadRange(uint8_t* buffer, uint64_t capacity, const MarkedRange& range)
 void LayoutGrid(KelmCEngineV2::Vector2 size);
 void RefreshGrid();
 void RecolourGrid();
+// Whether the closed interval [start, start + length] of the range shares a
+// point with the closed interval of the visible window (sums saturate instead
+// of wrapping).
 bool RangeIsVisible(const MarkedRange& range);
+// Paints the part of `range` that lies in the visible rows into the colour
+// strings of the hex and character columns. Only the visible part is walked,
+// so a range of 2^64 bytes costs no more than a small one.
+void PaintRange(const MarkedRange& range, std::string& hexBackground, std::string& hexForeground,
+                std::string& charBackground, std::string& charForeground);
+// 16 uppercase, zero-padded hexadecimal digits.
 std::u16string HexOffsetText(uint64_t value);
+// Forgets the cached bytes of the visible window, so that the next recolour
+// reads the file again.
+void ForgetGridWindow();
+
+// --- scrolling -----------------------------------------------------------------------------
+// The largest first row whose first offset (row x bytesPerRow) still fits in
+// 64 bits.
+int64_t MaxTopRow();
+// `row` kept within 0..MaxTopRow().
+int64_t ClampTopRow(int64_t row);
+// Moves topRow by `rows` (saturating, kept within 0..MaxTopRow()) and rebuilds
+// the grid.
+void ScrollRows(int64_t rows);
 
 // --- selection and keys ------------------------------------------------------------------------
 struct ByteUnderMouseResult {
@@ -109,6 +131,7 @@ void ShowSelectionOffset();
 void HandleViewerKeys(KelmCEngineV2::Object* object);
 
 // --- start-up ------------------------------------------------------------------------------------
+// Builds the menu bar and the grid and status objects (ui/menu_bar.cpp).
 void InitUI();
 
 // Only for tests: every piece of viewer state back to its start value (the

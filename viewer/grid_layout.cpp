@@ -1,0 +1,66 @@
+// Placing the grid for a screen size: bytes per row, the character column,
+// the separators, the rules and the status row.
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "viewer/viewer_state.h"
+
+namespace {
+
+// Sizes below these leave the previous layout in place.
+constexpr int32_t kMinimumWidth = 30;
+constexpr int32_t kMinimumHeight = 5;
+// Columns before the first hex pair: 16 offset digits, a bar and a blank.
+constexpr int32_t kHexColumnX = 18;
+constexpr int32_t kLeftBarX = 16;
+
+// A float size as int32; anything outside int32 (or not a number) becomes
+// the smallest int32, which every check below refuses.
+int32_t ToInt32(float value) {
+  constexpr float kLimit = 2147483648.0f;  // 2^31
+  if (!(value >= -kLimit && value < kLimit)) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+void LayoutGrid(KelmCEngineV2::Vector2 size) {
+  const int32_t width = ToInt32(size.x);
+  const int32_t height = ToInt32(size.y);
+  if (width < kMinimumWidth || height < kMinimumHeight) return;
+  if (charColumn == nullptr || leftSeparator == nullptr || rightSeparator == nullptr || topRule == nullptr ||
+      bottomRule == nullptr || statusLine == nullptr || statusOffset == nullptr) {
+    return;
+  }
+
+  // Each byte takes five columns: a hex pair and a blank, a character and a
+  // blank.
+  bytesPerRow = (width - kHexColumnX) / 5;
+  const int32_t charX = 3 * bytesPerRow + kHexColumnX + 1;
+  charColumn->position.x = static_cast<float>(charX);
+
+  std::u16string bars;
+  bars.reserve(static_cast<size_t>(height - 4) * 2);
+  for (int32_t r = 0; r < height - 4; ++r) {
+    if (r > 0) bars += u'\n';
+    bars += u'|';
+  }
+  leftSeparator->SetText(bars);
+  rightSeparator->SetText(std::move(bars));
+  rightSeparator->position.x = static_cast<float>(charX - 1);
+
+  std::u16string rule(static_cast<size_t>(width), u'-');
+  rule[kLeftBarX] = u'+';
+  rule[static_cast<size_t>(charX - 1)] = u'+';
+  topRule->SetText(rule);
+  bottomRule->SetText(std::move(rule));
+  bottomRule->position.y = static_cast<float>(2 - height);
+
+  statusLine->position.y = static_cast<float>(1 - height);
+  statusOffset->position.y = static_cast<float>(1 - height);
+  statusLine->SetText(std::u16string(static_cast<size_t>(width - kHexColumnX), u' '));
+
+  if (fileLoaded) RefreshGrid();
+  RenderStatusLine();
+}

@@ -1,0 +1,30 @@
+#include <cstdint>
+#include <string>
+
+#include "viewer/inspector.h"
+#include "viewer/inspector_values.h"
+#include "viewer/viewer_state.h"
+
+namespace {
+// The inspector decodes at most this many bytes.
+constexpr uint64_t kMaxInspectedBytes = 8;
+}  // namespace
+
+void RefreshInspector() {
+  uint8_t bytes[kMaxInspectedBytes] = {};
+  uint64_t count = 0;
+  if (selectionActive && selection.length <= kMaxInspectedBytes) {
+    count = ReadRange(bytes, sizeof bytes, selection);
+  }
+  std::u16string binText;
+  std::u16string decText;
+  RefreshInspectorFrom(bytes, static_cast<size_t>(count), selection.length, selectionActive, binText, decText);
+  SetStatusField(u"bin", binText);
+  SetStatusField(u"dec", decText);
+}
+
+void ClearInspector() {
+  ClearInspectorValues();
+  SetStatusField(u"dec", u"");
+  SetStatusField(u"bin", u"");
+}

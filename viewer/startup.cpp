@@ -1,0 +1,86 @@
+#include "viewer/startup.h"
+
+#include <mutex>
+#include <optional>
+
+#include "engine/core/input.h"
+#include "engine/core/layer.h"
+#include "engine/port/console_port.h"
+#include "ui/menu_bar.h"
+#include "viewer/viewer_state.h"
+
+namespace {
+
+using namespace KelmCEngineV2;
+
+// The tooltip follows the mouse, a little to its right, and hides itself in
+// every frame: it is seen only in frames in which the mark under the mouse
+// shows it again. Its single child carries the tooltip's text.
+Object* CreateTipObject() {
+  auto* tip = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  tip->visible = false;
+  tip->SetCallback([](Object* self) {
+    self->position = mousePosition;
+    self->position.x += static_cast<float>(self->GetWidth() / 2 + 1);
+  });
+  auto* text = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  text->SetCallback([](Object*) {
+    if (tipObject != nullptr) tipObject->visible = false;
+  });
+  tip->AddChild(text);
+  return tip;
+}
+
+// Shows the open dialog until a file is chosen. Nothing when the port was
+// asked to quit meanwhile (with the status to exit with).
+std::optional<std::string> ChooseFile(int& quitStatus) {
+  kelm::port::ConsolePort& port = kelm::port::Port();
+  for (;;) {
+    std::optional<std::string> chosen = port.OpenFileDialog(std::string());
+    if (chosen && !chosen->empty()) return chosen;
+    if (port.TakeQuitRequest(quitStatus)) return std::nullopt;
+  }
+}
+
+}  // namespace
+
+void BuildViewer(Engine& engine, const std::string& path) {
+  std::lock_guard lock(engine.Lock());
+
+  auto* tips = new Layer("Tips");
+  engine.AddLayer(tips);
+  tipObject = CreateTipObject();
+  tips->AddObject(tipObject);
+
+  engine.SetOnResize(LayoutGrid);
+
+  auto* keyHandler = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  keyHandler->SetCallback(HandleViewerKeys);
+  engine.objectsLayer->AddObject(keyHandler);
+
+  InitUI();
+
+  AddStatusField(u"len", u"");
+  AddStatusField(u"dec", u"");
+  AddStatusField(u"bin", u"");
+
+  LoadFile(path);
+}
+
+int RunViewer(int argc, char** argv) {
+  std::string path;
+  if (argc > 1 && argv[1] != nullptr) {
+    path = argv[1];
+  } else {
+    int quitStatus = 0;
+    std::optional<std::string> chosen = ChooseFile(quitStatus);
+    if (!chosen) return quitStatus;
+    path = std::move(*chosen);
+  }
+
+  // The engine lives until the process ends; its frame thread starts here.
+  auto* engine = new Engine(/*runInBackground=*/false);
+  BuildViewer(*engine, path);
+  engine->frameThread.join();
+  return engine->ExitStatus();
+}
