@@ -13,7 +13,9 @@
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
 #include "engine/widgets/menu_object.h"
+#include "viewer/copy.h"
 #include "viewer/inspector.h"
+#include "viewer/marks.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
@@ -126,9 +128,9 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   // The wheel turned away from the user scrolls up.
   if (mouseWheel != 0) ScrollRows(-static_cast<int64_t>(mouseWheel));
 
-  if (CtrlKey('C')) {
-    // Ctrl+C: copy the selection to the clipboard (as hex pairs with Shift).
-  }
+  // Ctrl+C: copy the selection to the clipboard (as hex pairs with Shift);
+  // Ctrl+Y: copy it as hex pairs in any terminal.
+  HandleCopyKeys();
   if (CtrlKey('G')) {
     // Ctrl+G: the Seek form.
   }
@@ -141,15 +143,15 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   }
   if (CtrlKey('N')) OpenAnotherFile();
   if (CtrlKey('R')) LoadFile(filePath);
-  if (CtrlKey('M')) {
-    // Ctrl+M: remove the mark under the mouse, or the colour-range form.
-  }
+  // Ctrl+M, or Ctrl+K which every terminal tells apart from Enter: remove the
+  // mark under the mouse, or the colour-range form.
+  const bool markKey = CtrlKey(kMarkKey);
+  const bool markFallbackKey = CtrlKey(kMarkFallbackKey);
+  if (markKey || markFallbackKey) HandleMarkKey();
   if (CtrlKey('B')) {
     // Ctrl+B: the selection-length form.
   }
-  if (CtrlKey('Q')) {
-    // Ctrl+Q: the quick mark.
-  }
+  if (CtrlKey('Q')) QuickMark();
 
   if (CtrlKey(VK_RIGHT) && selectionActive) {
     selection.start = SaturatingAdd(selection.start, selection.length);
@@ -165,6 +167,7 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   HandleNavigationKey();
 
   // Every frame: the tooltip of the named mark under the mouse.
+  ShowTipUnderMouse();
 
   // A terminal has no window to close: q and F10 end the program.
   if (UnmodifiedKey('Q') || PlainKey(VK_F10)) {

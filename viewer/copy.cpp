@@ -1,0 +1,131 @@
+#include "viewer/copy.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/core/input.h"
+#include "engine/port/console_port.h"
+#include "engine/widgets/message.h"
+#include "viewer/viewer_state.h"
+
+namespace {
+
+using kelm::port::KEY_EVENT_RECORD;
+
+// Bytes read from the file per step: the text is built as the bytes arrive,
+// so the copy never holds the whole selection twice.
+constexpr uint64_t kReadChunk = 64 * 1024;
+
+constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
+constexpr uint8_t kFirstCopiedChar = 0x20;  // space
+constexpr uint8_t kLastCopiedChar = 0x7A;   // 'z'
+constexpr char16_t kStandIn = u'.';
+constexpr uint16_t kAsyncKeyDown = 0x8000;
+
+constexpr uint32_t kCtrlBits = kelm::port::LEFT_CTRL_PRESSED | kelm::port::RIGHT_CTRL_PRESSED;
+
+// Bytes of the range that lie in the file: the clipped length.
+uint64_t BytesInFile(const MarkedRange& range) {
+  if (range.start >= fileSize) return 0;
+  return std::min(range.length, fileSize - range.start);
+}
+
+std::u16string Decimal(uint64_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// The pop-up's lines stay within the narrowest message width, so that no
+// word is cut on a small screen.
+void RefuseHugeSelection(uint64_t available, CopyForm form) {
+  const std::u16string limit = form == CopyForm::Hex ? u" bytes as hex pairs." : u" bytes as characters.";
+  KelmCEngineV2::ShowMessage(u"Selection too large to copy",
+                             u"The clipboard takes at most\n"
+                             u"16 MiB of text: up to\n" +
+                                 Decimal(CopyByteLimit(form)) + limit +
+                                 u"\nThe selection holds\n" + Decimal(available) +
+                                 u" bytes of the file.\nNothing was copied.");
+}
+
+// Whether the Ctrl+C record that KeyPressed is about to take carried Shift
+// (terminals with the kitty keyboard protocol or modifyOtherKeys report
+// Ctrl+Shift+C so). KeyPressed with the Ctrl requirement takes the first
+// record of the key that has a Ctrl bit.
+bool CopyRecordCarriesShift() {
+  for (const KEY_EVENT_RECORD& record : KelmCEngineV2::keyEvents) {
+    if (record.wVirtualKeyCode == kCopyKey && (record.dwControlKeyState & kCtrlBits) != 0) {
+      return (record.dwControlKeyState & kelm::port::SHIFT_PRESSED) != 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+uint64_t CopyByteLimit(CopyForm form) {
+  // n pairs take 3n - 1 characters.
+  return form == CopyForm::Hex ? (kClipboardTextLimit + 1) / 3 : kClipboardTextLimit;
+}
+
+uint64_t CopyTextLength(uint64_t byteCount, CopyForm form) {
+  if (form == CopyForm::Characters || byteCount == 0) return byteCount;
+  return byteCount * 3 - 1;
+}
+
+void AppendCopyText(std::u16string& text, const uint8_t* bytes, size_t count, CopyForm form) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t byte = bytes[i];
+    if (form == CopyForm::Hex) {
+      if (!text.empty()) text += u' ';
+      text += kHexDigits[byte >> 4];
+      text += kHexDigits[byte & 0xF];
+    } else {
+      const bool shown = byte >= kFirstCopiedChar && byte <= kLastCopiedChar;
+      text += shown ? static_cast<char16_t>(byte) : kStandIn;
+    }
+  }
+}
+
+bool ShiftHeldForCopy() {
+  if (!kelm::port::Port().IsForeground()) return false;
+  // Only "down now" counts: the "pressed since the last query" bit would turn
+  // a plain Ctrl+C into a hex copy after any earlier Shift+key.
+  const auto state = static_cast<uint16_t>(kelm::port::Port().GetAsyncKeyState(kelm::port::VK_SHIFT));
+  return (state & kAsyncKeyDown) != 0;
+}
+
+void CopySelection() { CopySelectionAs(ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters); }
+
+bool CopySelectionAs(CopyForm form) {
+  const uint64_t available = BytesInFile(selection);
+  if (available > CopyByteLimit(form)) {
+    RefuseHugeSelection(available, form);
+    return false;
+  }
+
+  std::u16string text;
+  text.reserve(static_cast<size_t>(CopyTextLength(available, form)));
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min(available, kReadChunk)));
+  uint64_t done = 0;
+  while (done < available) {
+    MarkedRange part;
+    part.start = selection.start + done;
+    part.length = std::min(kReadChunk, available - done);
+    const uint64_t got = ReadRange(chunk.data(), part.length, part);
+    AppendCopyText(text, chunk.data(), static_cast<size_t>(got), form);
+    done += got;
+    if (got < part.length) break;  // the file shrank since it was loaded
+  }
+  kelm::port::Port().SetClipboardText(text);
+  return true;
+}
+
+void HandleCopyKeys() {
+  const bool recordShift = CopyRecordCarriesShift();
+  if (KelmCEngineV2::KeyPressed(kCopyKey, false, KelmCEngineV2::kModCtrl)) {
+    CopySelectionAs(recordShift || ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters);
+  }
+  if (KelmCEngineV2::KeyPressed(kHexCopyKey, false, KelmCEngineV2::kModCtrl)) {
+    CopySelectionAs(CopyForm::Hex);
+  }
+}

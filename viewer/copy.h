@@ -1,0 +1,53 @@
+// Copying the selected bytes to the clipboard, as characters or as hex pairs.
+//
+// The text goes to the port's clipboard (on a terminal: the in-process
+// clipboard, the terminal's clipboard through OSC 52, and the desktop's
+// clipboard tool where one is present). Frame thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The two forms of the copied text.
+enum class CopyForm {
+  Characters,  // each byte 0x20..0x7A as itself, every other byte '.'
+  Hex,         // two upper-case hex digits per byte, single spaces between
+};
+
+// Ctrl+C copies (hex while Shift is held); Ctrl+Y always copies hex pairs.
+// Terminals report Ctrl+Shift+C apart from Ctrl+C only with the kitty keyboard
+// protocol or modifyOtherKeys, so Ctrl+Y is the hex copy of every terminal.
+inline constexpr uint8_t kCopyKey = 'C';
+inline constexpr uint8_t kHexCopyKey = 'Y';
+
+// The most text one copy puts on the clipboard, in characters (16 MiB).
+inline constexpr uint64_t kClipboardTextLimit = 16ULL * 1024 * 1024;
+
+// The most bytes one copy takes in the given form: the whole text limit for
+// characters, a third of it (plus the missing last separator) for hex pairs.
+uint64_t CopyByteLimit(CopyForm form);
+
+// Length of the text that `byteCount` bytes give in the given form.
+uint64_t CopyTextLength(uint64_t byteCount, CopyForm form);
+
+// Appends the text of `count` bytes to `text`. In the hex form a space goes
+// before each pair unless `text` is empty, so chunks join seamlessly.
+void AppendCopyText(std::u16string& text, const uint8_t* bytes, size_t count, CopyForm form);
+
+// Whether the hex form is asked for by the keyboard: the console is the
+// foreground window and Shift is down now.
+bool ShiftHeldForCopy();
+
+// Copies the selection in the form the Shift key asks for.
+void CopySelection();
+
+// Copies the bytes of the selection that lie in the file (selectionActive is
+// not consulted; an empty selection copies an empty text). A selection whose
+// bytes in the file exceed CopyByteLimit(form) is refused with a message
+// pop-up naming the limit, and nothing is copied. Yields whether it copied.
+bool CopySelectionAs(CopyForm form);
+
+// The copy step of the key handler: Ctrl+C (hex when its key record carried
+// Shift or Shift is down now) and Ctrl+Y (hex). Consumes both keys.
+void HandleCopyKeys();
