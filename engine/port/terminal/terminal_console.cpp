@@ -1,0 +1,583 @@
+#include "engine/port/terminal/terminal_console.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "engine/core/engine.h"
+#include "engine/port/terminal/child_process.h"
+#include "engine/port/terminal/command_line.h"
+#include "engine/port/terminal/terminal_dialogs.h"
+#include "engine/port/terminal/terminal_signals.h"
+#include "engine/port/utf.h"
+
+namespace kelm::port {
+
+namespace {
+
+// The classic console palette, in console order (1 blue, 4 red).
+constexpr uint8_t kConsolePalette[16][3] = {
+    {0, 0, 0},       {0, 0, 128},     {0, 128, 0},     {0, 128, 128},  {128, 0, 0},     {128, 0, 128},
+    {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255},    {0, 255, 0},     {0, 255, 255},
+    {255, 0, 0},     {255, 0, 255},   {255, 255, 0},   {255, 255, 255},
+};
+
+constexpr std::string_view kPausePrompt = "Press any key to continue . . .";
+
+constexpr int kReadsPerPump = 16;
+constexpr size_t kReadChunk = 4096;
+
+bool HasCtrl(uint32_t state) { return (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0; }
+bool HasAlt(uint32_t state) { return (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0; }
+
+bool IsModifierKey(uint16_t vk) { return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU; }
+
+// Ctrl+Z: the terminal's suspend key, which raw mode delivers as a byte.
+bool IsSuspendKey(const KEY_EVENT_RECORD& key) {
+  return key.wVirtualKeyCode == 'Z' && HasCtrl(key.dwControlKeyState) && !HasAlt(key.dwControlKeyState) &&
+         (key.dwControlKeyState & SHIFT_PRESSED) == 0;
+}
+
+uint32_t OpenWithError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return kOpenWithFileNotFound;
+    case EACCES:
+    case EPERM:
+      return kOpenWithAccessDenied;
+    default:
+      return kOpenWithFail;
+  }
+}
+
+// Text for the terminal as it is, with every character that would act as a
+// control replaced, and line breaks as carriage return + line feed (output
+// processing is off in raw mode). Each line clears the rest of its row.
+std::string ReportBytes(const std::string& text) {
+  std::u16string wide = FromUtf8(text);
+  std::string out;
+  size_t start = 0;
+  while (start <= wide.size()) {
+    size_t end = wide.find(u'\n', start);
+    const bool last = end == std::u16string::npos;
+    if (last) end = wide.size();
+    std::u16string line = wide.substr(start, end - start);
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    for (char16_t& ch : line) {
+      if (ch == u'\t') ch = u' ';
+      if (!IsSafeCellCharacter(ch)) ch = kReplacementCell;
+    }
+    out += ToUtf8(line);
+    if (last) break;
+    out += "\x1b[K\r\n";
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+// --- the dialogs' view of the console -------------------------------------------
+
+class TerminalConsole::DialogAdapter : public DialogTerminal {
+ public:
+  explicit DialogAdapter(TerminalConsole& console) : console_(console) {}
+
+  void ScreenSize(int& columns, int& rows) override {
+    console_.session_.Size(columns, rows);
+    columns = columns > 1 ? columns - 1 : 1;  // the last column stays unused, as in frames
+    lastColumns_ = columns;
+    lastRows_ = rows;
+  }
+
+  std::vector<CHAR_INFO> Background(int columns, int rows) override {
+    std::vector<CHAR_INFO> cells(static_cast<size_t>(columns) * static_cast<size_t>(rows));
+    for (int y = 0; y < rows && y < console_.lastFrameHeight_; ++y) {
+      for (int x = 0; x < columns && x < console_.lastFrameWidth_; ++x) {
+        cells[static_cast<size_t>(y) * static_cast<size_t>(columns) + static_cast<size_t>(x)] =
+            console_.lastFrame_[static_cast<size_t>(y) * static_cast<size_t>(console_.lastFrameWidth_) +
+                                static_cast<size_t>(x)];
+      }
+    }
+    return cells;
+  }
+
+  void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
+    console_.frameBytes_.clear();
+    console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_);
+    if (!console_.frameBytes_.empty() && !console_.session_.Write(console_.frameBytes_)) {
+      console_.encoder_.Invalidate();
+    }
+  }
+
+  DialogEvent Next() override {
+    for (;;) {
+      if (console_.redrawNeeded_) {
+        console_.redrawNeeded_ = false;
+        return DialogEvent{DialogEvent::Kind::Redraw, {}, {}};
+      }
+      int columns = 0;
+      int rows = 0;
+      console_.session_.Size(columns, rows);
+      if (lastColumns_ >= 0 && (columns - 1 != lastColumns_ || rows != lastRows_)) {
+        return DialogEvent{DialogEvent::Kind::Redraw, {}, {}};
+      }
+      while (!console_.queue_.empty()) {
+        const INPUT_RECORD record = console_.queue_.front();
+        console_.queue_.pop_front();
+        if (record.EventType == KEY_EVENT) {
+          const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+          if (key.bKeyDown && !IsModifierKey(key.wVirtualKeyCode)) {
+            return DialogEvent{DialogEvent::Kind::Key, key, {}};
+          }
+        } else if (record.EventType == MOUSE_EVENT && record.Event.MouseEvent.dwEventFlags == 0) {
+          const uint32_t buttons = record.Event.MouseEvent.dwButtonState & 0xFFFF;
+          const bool leftPressed = (buttons & ~buttons_ & FROM_LEFT_1ST_BUTTON_PRESSED) != 0;
+          buttons_ = buttons;
+          if (leftPressed) {
+            return DialogEvent{DialogEvent::Kind::Click, {}, record.Event.MouseEvent.dwMousePosition};
+          }
+        }
+      }
+      if (terminal_signals::QuitSignal() != 0 || console_.session_.Gone() || !console_.session_.IsActive()) {
+        return DialogEvent{DialogEvent::Kind::End, {}, {}};
+      }
+      int timeout = -1;
+      if (console_.decoder_.HasPending()) {
+        const uint64_t now = console_.MonotonicMs();
+        const uint64_t deadline = console_.decoder_.PendingDeadline();
+        timeout = deadline > now ? static_cast<int>(deadline - now) : 0;
+      }
+      console_.session_.WaitReadable(timeout);
+      console_.Pump();
+    }
+  }
+
+  std::u16string ClipboardText() override { return console_.clipboard_.value_or(std::u16string()); }
+
+ private:
+  TerminalConsole& console_;
+  int lastColumns_ = -1;
+  int lastRows_ = -1;
+  uint32_t buttons_ = 0;
+};
+
+// --- set-up and restore ----------------------------------------------------------
+
+TerminalConsole::TerminalConsole(TerminalSessionOptions options)
+    : session_(options), clipboardEnvironment_(ClipboardEnvironment::FromProcess()) {}
+
+TerminalConsole::~TerminalConsole() { Restore(); }
+
+bool TerminalConsole::Setup(uint32_t& errorCode) {
+  std::lock_guard lock(mutex_);
+  return SetupLocked(errorCode);
+}
+
+bool TerminalConsole::SetupLocked(uint32_t& errorCode) {
+  if (session_.IsActive()) return true;
+  if (!session_.Open(errorCode)) return false;
+  everSetUp_ = true;
+  session_.Enter(kModeSaveTitle);
+  session_.Enter(kModeAlternateScreen);
+  session_.Enter(kModeHiddenCursor);
+  session_.Enter(kModeNoAutowrap);
+  DetectKeyboardProtocol();
+  session_.Enter(kModeMouse);
+  session_.Enter(kModeBracketedPaste);
+  session_.Enter(kModeFocusReports);
+  if (!title_.empty()) session_.Write(TitleSequence(title_));
+  encoder_.Invalidate();
+  foreground_ = true;
+  return true;
+}
+
+void TerminalConsole::DetectKeyboardProtocol() {
+  sawKittyFlags_ = false;
+  sawDeviceAttributes_ = false;
+  session_.Write(kKeyboardProtocolQuery);
+  const uint64_t deadline = MonotonicMs() + kQueryTimeoutMs;
+  while (!sawDeviceAttributes_ && !session_.Gone()) {
+    const uint64_t now = MonotonicMs();
+    if (now >= deadline) break;
+    session_.WaitReadable(static_cast<int>(deadline - now));
+    Pump();
+  }
+  session_.Enter(sawKittyFlags_ ? kModeKittyKeyboard : kModeModifyOtherKeys);
+}
+
+void TerminalConsole::Restore() {
+  std::lock_guard lock(mutex_);
+  session_.Close();
+}
+
+bool TerminalConsole::PrepareDialog() {
+  if (session_.IsActive()) return true;
+  uint32_t code = 0;
+  if (SetupLocked(code)) return true;
+  if (!everSetUp_) {
+    // A dialog asked for before the engine runs (no file given) on something
+    // that is not a terminal: the same failure the engine reports.
+    std::printf("%s%u", KelmCEngineV2::kConsoleSetupFailure, code);
+    std::fflush(stdout);
+    std::exit(EXIT_FAILURE);
+  }
+  return false;
+}
+
+// --- input -----------------------------------------------------------------------
+
+uint64_t TerminalConsole::MonotonicMs() const {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+void TerminalConsole::HandleSignals() {
+  terminal_signals::DrainWakeFd();
+  if (terminal_signals::TakeStopRequest() && session_.IsActive()) {
+    session_.StopProcess();
+    Resumed();
+  }
+  if (terminal_signals::TakeContinued() && session_.IsActive()) {
+    // Continued after a stop we did not arrange (SIGSTOP): the shell may have
+    // changed the terminal meanwhile.
+    session_.Reassert();
+    Resumed();
+  }
+}
+
+void TerminalConsole::Resumed() {
+  encoder_.Invalidate();
+  redrawNeeded_ = true;
+  session_.RefreshSize();
+  keys_.ReleaseAll();
+  if (!title_.empty()) session_.Write(TitleSequence(title_));
+}
+
+void TerminalConsole::Pump() {
+  HandleSignals();
+  if (!session_.IsActive()) return;
+  const uint64_t now = MonotonicMs();
+  char buffer[kReadChunk];
+  for (int i = 0; i < kReadsPerPump && queue_.size() < kMaxQueuedRecords; ++i) {
+    const ssize_t n = session_.Read(buffer, sizeof buffer);
+    if (n <= 0) break;
+    decoder_.Feed(buffer, static_cast<size_t>(n), now, events_);
+    Dispatch(events_);
+    if (static_cast<size_t>(n) < sizeof buffer) break;
+  }
+  if (decoder_.HasPending() && now >= decoder_.PendingDeadline()) {
+    decoder_.Flush(now, events_);
+    Dispatch(events_);
+  }
+  if (suspendRequested_) {
+    suspendRequested_ = false;
+    session_.StopProcess();
+    Resumed();
+  }
+}
+
+void TerminalConsole::Queue(const INPUT_RECORD& record) {
+  keys_.Observe(record);
+  queue_.push_back(record);
+}
+
+void TerminalConsole::Dispatch(std::vector<VtEvent>& events) {
+  for (VtEvent& event : events) {
+    switch (event.kind) {
+      case VtEvent::Kind::Reply:
+        if (event.replyType == VtEvent::ReplyType::KittyKeyboardFlags) sawKittyFlags_ = true;
+        if (event.replyType == VtEvent::ReplyType::PrimaryDeviceAttributes) sawDeviceAttributes_ = true;
+        break;
+      case VtEvent::Kind::Paste:
+        // The pasted text goes through the clipboard and arrives as Ctrl+V, so
+        // a text field takes it by its own rules.
+        clipboard_ = std::move(event.text);
+        Queue(MakeKeyRecord(true, VK_CONTROL, 0, LEFT_CTRL_PRESSED));
+        Queue(MakeKeyRecord(true, 'V', 0x16, LEFT_CTRL_PRESSED));
+        Queue(MakeKeyRecord(false, 'V', 0x16, LEFT_CTRL_PRESSED));
+        Queue(MakeKeyRecord(false, VK_CONTROL, 0, 0));
+        break;
+      case VtEvent::Kind::Record: {
+        const INPUT_RECORD& record = event.record;
+        if (record.EventType == KEY_EVENT && IsSuspendKey(record.Event.KeyEvent)) {
+          if (record.Event.KeyEvent.bKeyDown) {
+            suspendRequested_ = true;
+            skipSuspendKeyUp_ = true;
+            break;
+          }
+          if (skipSuspendKeyUp_) {
+            skipSuspendKeyUp_ = false;
+            break;
+          }
+        }
+        if (record.EventType == FOCUS_EVENT) {
+          foreground_ = record.Event.FocusEvent.bSetFocus != 0;
+          // Releases are missed while another window has the focus (the
+          // decoder also reports held mouse buttons as released).
+          if (!foreground_) keys_.ReleaseAll();
+          break;
+        }
+        Queue(record);
+        break;
+      }
+    }
+  }
+  events.clear();
+}
+
+bool TerminalConsole::GetWindowRect(SMALL_RECT& window) {
+  std::lock_guard lock(mutex_);
+  int columns = 0;
+  int rows = 0;
+  if (session_.IsOpen()) {
+    session_.Size(columns, rows);
+  } else {
+    winsize ws{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0 && ioctl(STDIN_FILENO, TIOCGWINSZ, &ws) != 0) return false;
+    columns = ws.ws_col > 0 ? ws.ws_col : TerminalSession::kFallbackColumns;
+    rows = ws.ws_row > 0 ? ws.ws_row : TerminalSession::kFallbackRows;
+  }
+  window.Left = 0;
+  window.Top = 0;
+  window.Right = static_cast<int16_t>(std::min(columns, 0x7FFF) - 1);
+  window.Bottom = static_cast<int16_t>(std::min(rows, 0x7FFF) - 1);
+  return true;
+}
+
+uint32_t TerminalConsole::PendingInputCount() {
+  std::lock_guard lock(mutex_);
+  Pump();
+  return static_cast<uint32_t>(queue_.size());
+}
+
+uint32_t TerminalConsole::ReadInput(INPUT_RECORD* records, uint32_t max) {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) Pump();
+  uint32_t count = 0;
+  while (count < max && !queue_.empty()) {
+    records[count++] = queue_.front();
+    queue_.pop_front();
+  }
+  return count;
+}
+
+bool TerminalConsole::IsForeground() {
+  std::lock_guard lock(mutex_);
+  return foreground_;
+}
+
+bool TerminalConsole::TakeQuitRequest(int& status) {
+  std::lock_guard lock(mutex_);
+  if (const int sig = terminal_signals::QuitSignal(); sig != 0) {
+    status = 128 + sig;
+    return true;
+  }
+  if (session_.Gone()) {
+    status = 128 + SIGHUP;
+    return true;
+  }
+  return false;
+}
+
+// --- output ----------------------------------------------------------------------
+
+void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) {
+  std::lock_guard lock(mutex_);
+  if (!session_.IsActive() || session_.Gone() || width <= 0 || height <= 0) return;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  lastFrame_.assign(cells, cells + count);
+  lastFrameWidth_ = width;
+  lastFrameHeight_ = height;
+  frameBytes_.clear();
+  encoder_.Encode(cells, width, height, frameBytes_);
+  // A write that could not finish leaves the screen unknown: redraw it all.
+  if (!frameBytes_.empty() && !session_.Write(frameBytes_)) encoder_.Invalidate();
+}
+
+void TerminalConsole::SetTitle(const std::u16string& title) {
+  std::lock_guard lock(mutex_);
+  title_ = title;
+  if (session_.IsActive()) session_.Write(TitleSequence(title_));
+}
+
+bool TerminalConsole::GetColourTable(ColourTable& table) {
+  for (int i = 0; i < 16; ++i) {
+    for (int c = 0; c < 3; ++c) table.rgb[i][c] = kConsolePalette[i][c];
+  }
+  return true;
+}
+
+// --- keyboard --------------------------------------------------------------------
+
+int16_t TerminalConsole::GetAsyncKeyState(int virtualKey) {
+  std::lock_guard lock(mutex_);
+  return keys_.Query(virtualKey);
+}
+
+char16_t TerminalConsole::KeyToChar(uint16_t virtualKey) {
+  std::lock_guard lock(mutex_);
+  return keys_.CharOf(virtualKey);
+}
+
+void TerminalConsole::ForgetKeyPresses() {
+  for (int vk = 0; vk < 256; ++vk) keys_.Query(vk);
+}
+
+// --- clipboard -------------------------------------------------------------------
+
+void TerminalConsole::SetClipboardText(const std::u16string& text) {
+  std::lock_guard lock(mutex_);
+  clipboard_ = text;
+  if (session_.IsActive()) {
+    const std::string sequence = Osc52Sequence(text);
+    if (!sequence.empty()) session_.Write(sequence);
+  }
+  const std::vector<std::string> tool = ClipboardToolCommand(clipboardEnvironment_, FindInPath);
+  if (!tool.empty()) StartDetached(tool, ToUtf8(text));
+}
+
+std::optional<std::u16string> TerminalConsole::GetClipboardText() {
+  std::lock_guard lock(mutex_);
+  return clipboard_;
+}
+
+// --- dialogs ---------------------------------------------------------------------
+
+std::optional<std::string> TerminalConsole::OpenFileDialog(const std::string& startDir) {
+  std::lock_guard lock(mutex_);
+  if (!PrepareDialog()) return std::nullopt;
+  DialogAdapter adapter(*this);
+  std::optional<std::string> path = PathPrompt(adapter, PathPromptKind::Open, startDir);
+  ForgetKeyPresses();
+  return path;
+}
+
+std::optional<std::string> TerminalConsole::SaveFileDialog(const std::string& startDir) {
+  std::lock_guard lock(mutex_);
+  if (!PrepareDialog()) return std::nullopt;
+  DialogAdapter adapter(*this);
+  std::optional<std::string> path = PathPrompt(adapter, PathPromptKind::Save, startDir);
+  ForgetKeyPresses();
+  return path;
+}
+
+uint32_t TerminalConsole::OpenWithDialog(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  if (!PrepareDialog()) return kOpenWithFail;
+  if (!openWithInitialised_) {
+    openWithInitialised_ = true;
+    if (FindInPath("xdg-open")) lastOpenWith_ = "xdg-open";
+  }
+  DialogAdapter adapter(*this);
+  const std::u16string detail = u"File: " + FromUtf8(path);
+  std::string initial = lastOpenWith_;
+  for (;;) {
+    std::optional<std::string> line = LinePrompt(adapter, kOpenWithTitle, kOpenWithLabel, detail, initial);
+    ForgetKeyPresses();
+    if (!line) return kOpenWithCancelled;
+    std::optional<std::vector<std::string>> words = SplitCommandLine(*line);
+    if (!words) {
+      MessageBoxScreen(adapter, u"A quotation mark is not closed.", kOpenWithTitle);
+      initial = *line;
+      continue;
+    }
+    if (words->empty()) return kOpenWithCancelled;
+    lastOpenWith_ = *line;
+    std::vector<std::string> argv = std::move(*words);
+    // A file name that starts with '-' must not be read as an option.
+    argv.push_back(!path.empty() && path[0] == '-' ? "./" + path : path);
+
+    session_.Suspend();
+    const ForegroundRun run = RunInForeground(argv);
+    session_.Resume();
+    Resumed();
+    return run.started ? kOpenWithOk : OpenWithError(run.error);
+  }
+}
+
+void TerminalConsole::MessageBox(const std::u16string& text, const std::u16string& caption) {
+  std::lock_guard lock(mutex_);
+  if (!session_.IsActive()) {
+    // No screen of ours: the message goes to standard error.
+    std::fprintf(stderr, "%s: %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
+    return;
+  }
+  DialogAdapter adapter(*this);
+  MessageBoxScreen(adapter, text, caption);
+  ForgetKeyPresses();
+}
+
+void TerminalConsole::WriteReport(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (!session_.IsActive()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    return;
+  }
+  // From the top-left corner, over the picture; the encoder no longer knows
+  // what the screen shows, so the next frame redraws it whole.
+  session_.Write("\x1b[0m\x1b[H" + ReportBytes(text));
+  encoder_.Invalidate();
+}
+
+void TerminalConsole::Pause() {
+  std::lock_guard lock(mutex_);
+  if (!session_.IsActive()) return;
+  session_.Write(kPausePrompt);
+  encoder_.Invalidate();
+  DialogAdapter adapter(*this);
+  for (;;) {
+    const DialogEvent event = adapter.Next();
+    if (event.kind != DialogEvent::Kind::Redraw) break;
+  }
+  ForgetKeyPresses();
+}
+
+// --- time ------------------------------------------------------------------------
+
+uint64_t TerminalConsole::Ticks() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count());
+}
+
+void TerminalConsole::WaitForInput(uint32_t milliseconds) {
+  int timeout = static_cast<int>(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
+  {
+    std::lock_guard lock(mutex_);
+    ReapDetachedChildren();
+    if (!queue_.empty() || redrawNeeded_) {
+      redrawNeeded_ = false;
+      return;
+    }
+    if (!session_.IsActive()) {
+      timeout = -2;
+    } else if (decoder_.HasPending()) {
+      const uint64_t now = MonotonicMs();
+      const uint64_t deadline = decoder_.PendingDeadline();
+      const int untilDeadline = deadline > now ? static_cast<int>(std::min<uint64_t>(deadline - now, 0x7FFFFFFF)) : 0;
+      timeout = std::min(timeout, untilDeadline);
+    }
+  }
+  if (timeout == -2) {
+    Sleep(milliseconds);
+    return;
+  }
+  // Not under the lock: the main thread may set the title meanwhile.
+  session_.WaitReadable(timeout);
+}
+
+void TerminalConsole::Sleep(uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace kelm::port

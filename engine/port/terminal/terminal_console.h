@@ -1,0 +1,139 @@
+// The console port on a real terminal (xterm-compatible: tmux, VTE, konsole,
+// kitty, alacritty, foot, wezterm, xterm; locally or over SSH).
+//
+// Makes a terminal look like the console the engine was built for: decoded
+// key and mouse records, a window size, whole frames of cells, the keyboard
+// state, a clipboard and modal dialogs. The tty itself (raw mode, modes,
+// restore on every exit path, signals) is the TerminalSession's.
+//
+// Calls come from the frame thread, and during start-up also from the main
+// thread (title, dialogs, ticks); a mutex keeps them apart.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/port/console_port.h"
+#include "engine/port/terminal/codec/vt_input.h"
+#include "engine/port/terminal/codec/vt_output.h"
+#include "engine/port/terminal/key_state_tracker.h"
+#include "engine/port/terminal/system_clipboard.h"
+#include "engine/port/terminal/terminal_session.h"
+
+namespace kelm::port {
+
+class TerminalConsole : public ConsolePort {
+ public:
+  explicit TerminalConsole(TerminalSessionOptions options = {});
+  ~TerminalConsole() override;
+
+  // --- console ---------------------------------------------------------------
+  // Opens the terminal and enters the modes. The keyboard protocol is chosen
+  // by asking the terminal: the kitty protocol when it answers the kitty
+  // query, else xterm's modifyOtherKeys. Calling it again while set up does
+  // nothing.
+  bool Setup(uint32_t& errorCode) override;
+  void Restore() override;
+  // Right = columns - 1 (the rightmost column is never drawn), Bottom = rows - 1.
+  bool GetWindowRect(SMALL_RECT& window) override;
+  uint32_t PendingInputCount() override;
+  uint32_t ReadInput(INPUT_RECORD* records, uint32_t max) override;
+  void WriteFrame(const CHAR_INFO* cells, int width, int height) override;
+  void SetTitle(const std::u16string& title) override;
+  // False after a focus-out report until a focus-in report; true when the
+  // terminal sends no focus reports at all.
+  bool IsForeground() override;
+  // The classic console palette (terminals do not tell their colours here).
+  bool GetColourTable(ColourTable& table) override;
+  // A quit signal (status 128 + signal) or the terminal hung up (status 129,
+  // as for SIGHUP).
+  bool TakeQuitRequest(int& status) override;
+
+  // --- keyboard --------------------------------------------------------------
+  int16_t GetAsyncKeyState(int virtualKey) override;
+  char16_t KeyToChar(uint16_t virtualKey) override;
+
+  // --- clipboard -------------------------------------------------------------
+  // Keeps the text in-process, sends it to the terminal's clipboard with OSC 52
+  // and, on a local desktop, to wl-copy / xclip / xsel.
+  void SetClipboardText(const std::u16string& text) override;
+  // The in-process text: the last copy or bracketed paste.
+  std::optional<std::u16string> GetClipboardText() override;
+
+  // --- dialogs ---------------------------------------------------------------
+  std::optional<std::string> OpenFileDialog(const std::string& startDir) override;
+  std::optional<std::string> SaveFileDialog(const std::string& startDir) override;
+  // A command prompt (remembering the last command; xdg-open at first when
+  // installed). The command runs on the file in the foreground on this
+  // terminal, the viewer's screen suspended meanwhile.
+  uint32_t OpenWithDialog(const std::string& path) override;
+  void MessageBox(const std::u16string& text, const std::u16string& caption) override;
+  // Writes the text from the top-left corner over the picture.
+  void WriteReport(const std::string& text) override;
+  void Pause() override;
+
+  // --- time ------------------------------------------------------------------
+  uint64_t Ticks() override;
+  // Waits up to `milliseconds`, less when input arrives or a pending Esc must
+  // be resolved earlier.
+  void WaitForInput(uint32_t milliseconds) override;
+  void Sleep(uint32_t milliseconds) override;
+
+  // --- for tests and diagnostics ---------------------------------------------
+  bool KittyKeyboardActive() const { return session_.Modes().Contains(kModeKittyKeyboard); }
+  const TerminalSession& Session() const { return session_; }
+
+  // The longest wait for the terminal's answer to the keyboard query.
+  static constexpr int kQueryTimeoutMs = 200;
+  // Records kept waiting at most; reading the terminal pauses above this.
+  static constexpr size_t kMaxQueuedRecords = 1024;
+
+ private:
+  class DialogAdapter;
+  friend class DialogAdapter;
+
+  bool SetupLocked(uint32_t& errorCode);
+  // Reads what the terminal sent, decodes it and queues the records.
+  void Pump();
+  void Dispatch(std::vector<VtEvent>& events);
+  void Queue(const INPUT_RECORD& record);
+  void HandleSignals();
+  void Resumed();
+  void DetectKeyboardProtocol();
+  // Ensures the terminal is set up for a dialog; false when it cannot be.
+  bool PrepareDialog();
+  // Clears every key's "pressed since the last query" record (after a
+  // modal dialog ate the keys that answered it).
+  void ForgetKeyPresses();
+  uint64_t MonotonicMs() const;
+
+  std::recursive_mutex mutex_;
+  TerminalSession session_;
+  VtInputDecoder decoder_;
+  VtOutputEncoder encoder_;
+  KeyStateTracker keys_;
+  ClipboardEnvironment clipboardEnvironment_;
+  std::deque<INPUT_RECORD> queue_;
+  std::vector<VtEvent> events_;
+  std::string frameBytes_;
+  std::vector<CHAR_INFO> lastFrame_;
+  int lastFrameWidth_ = 0;
+  int lastFrameHeight_ = 0;
+  bool foreground_ = true;
+  bool skipSuspendKeyUp_ = false;
+  bool suspendRequested_ = false;
+  bool redrawNeeded_ = false;
+  std::optional<std::u16string> clipboard_;
+  std::u16string title_;
+  std::string lastOpenWith_;
+  bool openWithInitialised_ = false;
+  bool everSetUp_ = false;
+  // Keyboard query answers seen during Setup.
+  bool sawKittyFlags_ = false;
+  bool sawDeviceAttributes_ = false;
+};
+
+}  // namespace kelm::port

@@ -1,0 +1,426 @@
+// The terminal's own modal dialogs (path prompt, command prompt, message
+// box), driven by scripted keys on a scripted terminal.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/port/terminal/terminal_dialogs.h"
+#include "engine/port/utf.h"
+
+namespace kelm::port {
+namespace {
+
+class ScriptedTerminal : public DialogTerminal {
+ public:
+  ScriptedTerminal(int columns = 60, int rows = 16) : columns_(columns), rows_(rows) {}
+
+  void ScreenSize(int& columns, int& rows) override {
+    columns = columns_;
+    rows = rows_;
+  }
+  std::vector<CHAR_INFO> Background(int columns, int rows) override {
+    return std::vector<CHAR_INFO>(static_cast<size_t>(columns) * static_cast<size_t>(rows),
+                                  CHAR_INFO{u'#', 0x02});
+  }
+  void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
+    screen = DialogCanvas(cells, columns, rows);
+    ++shows;
+  }
+  DialogEvent Next() override {
+    if (script.empty()) {
+      ++readsPastEnd;
+      return DialogEvent{DialogEvent::Kind::End, {}, {}};
+    }
+    DialogEvent event = script.front();
+    script.pop_front();
+    if (event.kind == DialogEvent::Kind::Redraw && pendingSize.first > 0) {
+      columns_ = pendingSize.first;
+      rows_ = pendingSize.second;
+    }
+    return event;
+  }
+  std::u16string ClipboardText() override { return clipboard; }
+
+  // --- scripting ----------------------------------------------------------------
+  void Key(uint16_t vk, char16_t ch = 0, uint32_t state = 0) {
+    DialogEvent event{DialogEvent::Kind::Key, {}, {}};
+    event.key.bKeyDown = 1;
+    event.key.wVirtualKeyCode = vk;
+    event.key.UnicodeChar = ch;
+    event.key.dwControlKeyState = state;
+    script.push_back(event);
+  }
+  void Type(const std::u16string& text) {
+    for (char16_t ch : text) Key(ch >= u'a' && ch <= u'z' ? static_cast<uint16_t>(ch - 32) : VK_PACKET, ch);
+  }
+  void Ctrl(char letter) { Key(static_cast<uint16_t>(letter), static_cast<char16_t>(letter - '@'), LEFT_CTRL_PRESSED); }
+  void Click(int x, int y) {
+    script.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{static_cast<int16_t>(x), static_cast<int16_t>(y)}});
+  }
+  // The terminal takes the new size with the Redraw event.
+  void Resize(int columns, int rows) {
+    pendingSize = {columns, rows};
+    script.push_back(DialogEvent{DialogEvent::Kind::Redraw, {}, {}});
+  }
+  std::string RowText(int y) const { return ToUtf8(screen.Row(y)); }
+  bool ScreenContains(const std::string& text) const {
+    for (int y = 0; y < screen.Rows(); ++y) {
+      if (RowText(y).find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  std::deque<DialogEvent> script;
+  DialogCanvas screen{0, 0};
+  int shows = 0;
+  int readsPastEnd = 0;
+  std::u16string clipboard;
+  std::pair<int, int> pendingSize{0, 0};
+  int columns_;
+  int rows_;
+};
+
+// A temporary directory with a few entries, removed at the end.
+class TempTree {
+ public:
+  TempTree() {
+    char pattern[] = "/tmp/kelmhex-dialog-XXXXXX";
+    root = mkdtemp(pattern);
+    Dir("alpha");
+    Dir("alpine");
+    File("beta.bin");
+    File("bravo.txt");
+    File(".hidden");
+  }
+  ~TempTree() { std::system(("rm -rf '" + root + "'").c_str()); }
+  void Dir(const std::string& name) { mkdir((root + "/" + name).c_str(), 0755); }
+  void File(const std::string& name) { std::ofstream(root + "/" + name) << "x"; }
+  std::string root;
+};
+
+constexpr uint32_t kCtrl = LEFT_CTRL_PRESSED;
+
+// --- pieces -----------------------------------------------------------------------
+
+TEST(TerminalDialogCompletion, CompletesTheLongestCommonPrefix) {
+  TempTree tree;
+  PathCompletion c = CompletePath(tree.root + "/al");
+  EXPECT_EQ(c.path, tree.root + "/alp");
+  EXPECT_EQ(c.candidates, (std::vector<std::string>{"alpha/", "alpine/"}));
+}
+
+TEST(TerminalDialogCompletion, ASingleDirectoryGetsItsSlash) {
+  TempTree tree;
+  EXPECT_EQ(CompletePath(tree.root + "/alph").path, tree.root + "/alpha/");
+  EXPECT_EQ(CompletePath(tree.root + "/be").path, tree.root + "/beta.bin");
+}
+
+TEST(TerminalDialogCompletion, HiddenEntriesOnlyForADot) {
+  TempTree tree;
+  const PathCompletion all = CompletePath(tree.root + "/");
+  EXPECT_EQ(all.candidates, (std::vector<std::string>{"alpha/", "alpine/", "beta.bin", "bravo.txt"}));
+  EXPECT_EQ(all.path, tree.root + "/");
+  EXPECT_EQ(CompletePath(tree.root + "/.h").path, tree.root + "/.hidden");
+}
+
+TEST(TerminalDialogCompletion, NoMatchLeavesThePath) {
+  TempTree tree;
+  const PathCompletion none = CompletePath(tree.root + "/zzz");
+  EXPECT_EQ(none.path, tree.root + "/zzz");
+  EXPECT_TRUE(none.candidates.empty());
+  EXPECT_EQ(CompletePath("/no/such/dir/x").path, "/no/such/dir/x");
+}
+
+TEST(TerminalDialogCompletion, HomeIsExpanded) {
+  TempTree tree;
+  const char* oldHome = std::getenv("HOME");
+  const std::string saved = oldHome ? oldHome : "";
+  setenv("HOME", tree.root.c_str(), 1);
+  EXPECT_EQ(ExpandHome("~"), tree.root);
+  EXPECT_EQ(ExpandHome("~/x"), tree.root + "/x");
+  EXPECT_EQ(ExpandHome("~user/x"), "~user/x");
+  EXPECT_EQ(ExpandHome("a/~/x"), "a/~/x");
+  EXPECT_EQ(CompletePath("~/bra").path, "~/bravo.txt");
+  setenv("HOME", saved.c_str(), 1);
+}
+
+TEST(TerminalDialogEditing, BackspaceRemovesWholeUtf8Characters) {
+  std::string text = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";  // a é € 😀
+  PopUtf8Character(text);
+  EXPECT_EQ(text, "a\xc3\xa9\xe2\x82\xac");
+  PopUtf8Character(text);
+  EXPECT_EQ(text, "a\xc3\xa9");
+  PopUtf8Character(text);
+  EXPECT_EQ(text, "a");
+  PopUtf8Character(text);
+  EXPECT_EQ(text, "");
+  PopUtf8Character(text);
+  EXPECT_EQ(text, "");
+  std::string stray = "ab\x80\x80";  // bytes of a file name that are not UTF-8
+  PopUtf8Character(stray);
+  EXPECT_EQ(stray, "ab\x80");
+}
+
+TEST(TerminalDialogEditing, CtrlWRemovesOnePathComponent) {
+  std::string text = "/home/user/file";
+  PopPathComponent(text);
+  EXPECT_EQ(text, "/home/user/");
+  PopPathComponent(text);
+  EXPECT_EQ(text, "/home/");
+}
+
+// --- path prompt ----------------------------------------------------------------------
+
+TEST(TerminalPathPrompt, StartsInTheFolderAndAcceptsATypedExistingFile) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"beta.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  const auto path = PathPrompt(terminal, PathPromptKind::Open, tree.root);
+  EXPECT_EQ(path, tree.root + "/beta.bin");
+  EXPECT_EQ(terminal.RowText(0).find("Open file"), 1u) << "title on the top line";
+  EXPECT_EQ(terminal.readsPastEnd, 0);
+}
+
+TEST(TerminalPathPrompt, TheFirstScreenShowsTheStartFolder) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Key(VK_ESCAPE, 0x1b);
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), std::nullopt);
+  EXPECT_NE(terminal.RowText(3).find(tree.root + "/"), std::string::npos) << terminal.RowText(3);
+}
+
+TEST(TerminalPathPrompt, EscapeCancels) {
+  ScriptedTerminal terminal;
+  terminal.Type(u"something");
+  terminal.Key(VK_ESCAPE, 0x1b);
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, "/tmp"), std::nullopt);
+  EXPECT_EQ(terminal.readsPastEnd, 0);
+}
+
+TEST(TerminalPathPrompt, EndingProgramCancels) {
+  ScriptedTerminal terminal;  // nothing scripted: the first read says End
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, "/tmp"), std::nullopt);
+  EXPECT_EQ(terminal.readsPastEnd, 1);
+}
+
+TEST(TerminalPathPrompt, TabCompletesAndListsTheCandidates) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"al");
+  terminal.Key(VK_TAB, u'\t');
+  terminal.Key(VK_ESCAPE, 0x1b);
+  PathPrompt(terminal, PathPromptKind::Open, tree.root);
+  EXPECT_NE(terminal.RowText(3).find(tree.root + "/alp"), std::string::npos);
+  EXPECT_TRUE(terminal.ScreenContains("alpha/"));
+  EXPECT_TRUE(terminal.ScreenContains("alpine/"));
+  EXPECT_FALSE(terminal.ScreenContains("beta.bin"));
+}
+
+TEST(TerminalPathPrompt, EnterOnAFolderGoesIntoIt) {
+  TempTree tree;
+  tree.File("alpha/inner.dat");
+  ScriptedTerminal terminal;
+  terminal.Type(u"alpha");
+  terminal.Key(VK_RETURN, u'\r');  // into the folder: not accepted
+  terminal.Type(u"inner.dat");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/alpha/inner.dat");
+}
+
+TEST(TerminalPathPrompt, OpeningAMissingFileIsRefused) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"missing.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  terminal.Key(VK_ESCAPE, 0x1b);
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), std::nullopt);
+  // The screen before Esc told why.
+  EXPECT_TRUE(terminal.ScreenContains("File not found"));
+}
+
+TEST(TerminalPathPrompt, EditingKeys) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Ctrl('U');  // clears the start folder
+  terminal.Type(u"/nowhere/x");
+  terminal.Key(VK_BACK, 8);             // "/nowhere/"
+  terminal.Key(VK_BACK, 0x7f, kCtrl);   // Ctrl+Backspace: "/"
+  terminal.Type(u"tmp/zz");
+  terminal.Ctrl('W');                   // "/tmp/"
+  terminal.Key(VK_ESCAPE, 0x1b);
+  PathPrompt(terminal, PathPromptKind::Open, tree.root);
+  EXPECT_EQ(terminal.RowText(3).substr(0, 7), " /tmp/ ");
+}
+
+TEST(TerminalPathPrompt, CtrlVInsertsTheClipboardWithoutControls) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.clipboard = u"bra\nvo.txt";
+  terminal.Ctrl('U');
+  terminal.Type(std::u16string(FromUtf8(tree.root)) + u"/");
+  terminal.Ctrl('V');
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, ""), tree.root + "/bravo.txt");
+}
+
+TEST(TerminalPathPrompt, TypedNonAsciiNamesBecomeUtf8) {
+  TempTree tree;
+  tree.File("\xc3\xa9t\xc3\xa9.txt");  // "été.txt"
+  ScriptedTerminal terminal;
+  terminal.Type(u"\u00e9t\u00e9.txt");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/\xc3\xa9t\xc3\xa9.txt");
+}
+
+TEST(TerminalPathPrompt, ControlAndAltKeysTypeNothing) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Key('B', u'b', LEFT_ALT_PRESSED);
+  terminal.Key('X', 0x18, kCtrl);
+  terminal.Type(u"beta.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/beta.bin");
+}
+
+TEST(TerminalPathPrompt, SaveAcceptsANewFileInAnExistingFolder) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"new.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), tree.root + "/new.bin");
+  EXPECT_EQ(terminal.RowText(0).find("Save file as"), 1u);
+}
+
+TEST(TerminalPathPrompt, SaveRefusesAMissingFolder) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"nofolder/new.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  terminal.Key(VK_ESCAPE, 0x1b);
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), std::nullopt);
+  EXPECT_TRUE(terminal.ScreenContains("Folder not found"));
+}
+
+TEST(TerminalPathPrompt, SaveOverAnExistingFileAsksFirst) {
+  TempTree tree;
+  ScriptedTerminal terminal;
+  terminal.Type(u"beta.bin");
+  terminal.Key(VK_RETURN, u'\r');
+  terminal.Key(VK_ESCAPE, 0x1b);  // no
+  terminal.Key(VK_RETURN, u'\r');
+  terminal.Key(VK_RETURN, u'\r');  // yes
+  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), tree.root + "/beta.bin");
+  EXPECT_EQ(terminal.readsPastEnd, 0);
+}
+
+TEST(TerminalPathPrompt, RedrawsAtTheNewSize) {
+  ScriptedTerminal terminal(60, 16);
+  terminal.Resize(30, 9);
+  terminal.Key(VK_ESCAPE, 0x1b);
+  PathPrompt(terminal, PathPromptKind::Open, "/tmp");
+  EXPECT_EQ(terminal.shows, 2);
+  EXPECT_EQ(terminal.screen.Columns(), 30);
+  EXPECT_EQ(terminal.screen.Rows(), 9);
+  EXPECT_EQ(terminal.RowText(0).size(), 30u);
+}
+
+TEST(TerminalPathPrompt, ALongPathShowsItsEnd) {
+  ScriptedTerminal terminal(20, 8);
+  terminal.Ctrl('U');
+  terminal.Type(u"/very/long/path/to/the/file.bin");
+  terminal.Key(VK_ESCAPE, 0x1b);
+  PathPrompt(terminal, PathPromptKind::Open, "/");
+  const std::string line = terminal.RowText(3);
+  EXPECT_NE(line.find("file.bin"), std::string::npos) << line;
+  EXPECT_EQ(line[1], '<');
+}
+
+// --- line prompt ------------------------------------------------------------------------
+
+TEST(TerminalLinePrompt, StartsWithTheLastLineAndYieldsTheEditedOne) {
+  ScriptedTerminal terminal;
+  terminal.Key(VK_BACK, 8);
+  terminal.Key(VK_BACK, 8);
+  terminal.Type(u"ew");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"File: a.bin", "xdg-open"), "xdg-opew");
+  EXPECT_TRUE(terminal.ScreenContains("Open with:"));
+  EXPECT_TRUE(terminal.ScreenContains("File: a.bin"));
+}
+
+TEST(TerminalLinePrompt, CtrlBackspaceRemovesAWord) {
+  ScriptedTerminal terminal;
+  terminal.Key(VK_BACK, 0x7f, kCtrl);
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", "less -R"), "less ");
+}
+
+TEST(TerminalLinePrompt, EscapeYieldsNothing) {
+  ScriptedTerminal terminal;
+  terminal.Type(u"vim");
+  terminal.Key(VK_ESCAPE, 0x1b);
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", ""), std::nullopt);
+}
+
+// --- message box ------------------------------------------------------------------------
+
+TEST(TerminalMessageBox, DrawsACentredFramedBoxOverThePicture) {
+  ScriptedTerminal terminal(40, 11);
+  terminal.Key(VK_RETURN, u'\r');
+  MessageBoxScreen(terminal, u"Number too long", u"Error");
+  // Inner width: the longest of text (15), caption + 2 and "[ OK ]": 15; box 19 x 5.
+  const int x = (40 - 19) / 2;
+  const int y = (11 - 5) / 2;
+  EXPECT_EQ(terminal.screen.At(0, 0).UnicodeChar, u'#') << "the picture stays around the box";
+  EXPECT_EQ(terminal.screen.At(x, y).UnicodeChar, u'\u250C');
+  EXPECT_EQ(terminal.screen.At(x + 18, y + 4).UnicodeChar, u'\u2518');
+  EXPECT_EQ(terminal.screen.At(x - 1, y).UnicodeChar, u'#');
+  EXPECT_NE(terminal.RowText(y).find(" Error "), std::string::npos);
+  EXPECT_NE(terminal.RowText(y + 1).find("Number too long"), std::string::npos);
+  EXPECT_NE(terminal.RowText(y + 3).find("[ OK ]"), std::string::npos);
+}
+
+TEST(TerminalMessageBox, WrapsLongTextInsideTheScreen) {
+  ScriptedTerminal terminal(30, 12);
+  terminal.Key(VK_ESCAPE, 0x1b);
+  MessageBoxScreen(terminal, u"one two three four five six seven eight nine ten", u"Note");
+  // Every word is on screen, whole, and the text took several lines.
+  for (const char* word : {"one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten"}) {
+    EXPECT_TRUE(terminal.ScreenContains(std::string(" ") + word + " ") ||
+                terminal.ScreenContains(std::string(" ") + word + "\u2502"))
+        << word;
+  }
+  int textRows = 0;
+  for (int y = 0; y < 12; ++y) {
+    const std::string row = terminal.RowText(y);
+    if (row.find("one") != std::string::npos || row.find("ten") != std::string::npos ||
+        row.find("five") != std::string::npos) {
+      ++textRows;
+    }
+  }
+  EXPECT_GE(textRows, 2);
+}
+
+TEST(TerminalMessageBox, DismissedByEnterEscOrAClickButNotOtherKeys) {
+  for (int way = 0; way < 3; ++way) {
+    ScriptedTerminal terminal;
+    terminal.Type(u"x");
+    if (way == 0) terminal.Key(VK_RETURN, u'\r');
+    if (way == 1) terminal.Key(VK_ESCAPE, 0x1b);
+    if (way == 2) terminal.Click(3, 3);
+    MessageBoxScreen(terminal, u"text", u"caption");
+    EXPECT_TRUE(terminal.script.empty()) << way;
+    EXPECT_EQ(terminal.readsPastEnd, 0) << way;
+    EXPECT_EQ(terminal.shows, 2) << "drawn again after the ignored key";
+  }
+}
+
+}  // namespace
+}  // namespace kelm::port
