@@ -15,7 +15,9 @@
 #include "engine/widgets/menu_object.h"
 #include "viewer/copy.h"
 #include "viewer/inspector.h"
+#include "viewer/inspector_panel.h"
 #include "viewer/marks.h"
+#include "viewer/offset_forms.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
@@ -131,12 +133,8 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   // Ctrl+C: copy the selection to the clipboard (as hex pairs with Shift);
   // Ctrl+Y: copy it as hex pairs in any terminal.
   HandleCopyKeys();
-  if (CtrlKey('G')) {
-    // Ctrl+G: the Seek form.
-  }
-  if (CtrlKey('D')) {
-    // Ctrl+D: the inspector panel.
-  }
+  if (CtrlKey('G')) OpenSeekForm();
+  if (CtrlKey('D')) OpenInspectorPanel();
   if (CtrlKey('A')) SelectWholeFile();
   if (CtrlKey('O')) {
     // Ctrl+O: "Open With" for the viewed file.
@@ -148,9 +146,7 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   const bool markKey = CtrlKey(kMarkKey);
   const bool markFallbackKey = CtrlKey(kMarkFallbackKey);
   if (markKey || markFallbackKey) HandleMarkKey();
-  if (CtrlKey('B')) {
-    // Ctrl+B: the selection-length form.
-  }
+  if (CtrlKey('B')) OpenLengthForm();
   if (CtrlKey('Q')) QuickMark();
 
   if (CtrlKey(VK_RIGHT) && selectionActive) {
