@@ -5,6 +5,7 @@
 // recolour (selection or marks changed) needs no read at all. The cost of
 // both steps grows with the screen size, never with the file size or the
 // length of a range.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -178,27 +179,34 @@ void PaintRange(const MarkedRange& range, std::string& hexBackground, std::strin
 
   const size_t hexStride = static_cast<size_t>(hexColumn->GetWidth()) + 1;
   const size_t charStride = static_cast<size_t>(charColumn->GetWidth()) + 1;
-  const auto paint = [&range](std::string& background, std::string& foreground, size_t at) {
-    if (at < background.size()) background[at] = range.background;
-    if (at < foreground.size()) foreground[at] = range.foreground;
+  // Cells [from, to] of a colour-string pair, cut to the strings.
+  const auto fillOne = [](std::string& colours, char digit, size_t from, size_t to) {
+    if (from >= colours.size()) return;
+    const size_t end = to < colours.size() ? to + 1 : colours.size();
+    std::fill(colours.begin() + static_cast<std::ptrdiff_t>(from), colours.begin() + static_cast<std::ptrdiff_t>(end),
+              digit);
+  };
+  const auto fill = [&range, &fillOne](std::string& background, std::string& foreground, size_t from, size_t to) {
+    fillOne(background, range.background, from, to);
+    fillOne(foreground, range.foreground, from, to);
   };
 
-  for (uint64_t offset = low;; ++offset) {
-    const uint64_t index = offset - windowFirst;
-    const auto row = static_cast<size_t>(index / perRow);
-    const auto column = static_cast<size_t>(index % perRow);
-    const bool lastOfRange = offset == rangeLast;
-
-    const size_t hexCell = row * hexStride + 3 * column;
-    paint(hexBackground, hexForeground, hexCell);
-    paint(hexBackground, hexForeground, hexCell + 1);
-    if (!lastOfRange) paint(hexBackground, hexForeground, hexCell + 2);
-
-    const size_t charCell = row * charStride + 2 * column;
-    paint(charBackground, charForeground, charCell);
-    if (!lastOfRange) paint(charBackground, charForeground, charCell + 1);
-
-    if (offset == high) break;
+  // Row by row: the painted bytes of a row are one run of cells, the pairs
+  // (or characters) with the spaces between them, and the space after the
+  // run's last byte unless that byte ends the range.
+  const uint64_t firstIndex = low - windowFirst;
+  const uint64_t lastIndex = high - windowFirst;
+  for (uint64_t row = firstIndex / perRow; row <= lastIndex / perRow; ++row) {
+    const uint64_t rowFirst = row * perRow;
+    const uint64_t from = firstIndex > rowFirst ? firstIndex - rowFirst : 0;
+    const uint64_t to = lastIndex < rowFirst + perRow - 1 ? lastIndex - rowFirst : perRow - 1;
+    const bool endsRange = windowFirst + rowFirst + to == rangeLast;
+    const size_t hexRow = static_cast<size_t>(row) * hexStride;
+    const size_t charRow = static_cast<size_t>(row) * charStride;
+    fill(hexBackground, hexForeground, hexRow + 3 * static_cast<size_t>(from),
+         hexRow + 3 * static_cast<size_t>(to) + (endsRange ? 1 : 2));
+    fill(charBackground, charForeground, charRow + 2 * static_cast<size_t>(from),
+         charRow + 2 * static_cast<size_t>(to) + (endsRange ? 0 : 1));
   }
 }
 

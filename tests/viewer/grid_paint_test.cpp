@@ -1,5 +1,6 @@
 // Painting the selection and the colour marks into the grid's colours.
 #include <chrono>
+#include <random>
 #include <string>
 
 #include "tests/viewer/viewer_fixture.h"
@@ -146,6 +147,49 @@ TEST_F(GridPaint, PaintRangeWritesOnlyVisibleCellsOfTheStrings) {
   EXPECT_EQ(hexBackground.substr(hexRow), "00000033333");
   EXPECT_EQ(charBackground.substr(5 * 8), "0000333");
   EXPECT_EQ(hexBackground.size(), hexColumn->text.size()) << "nothing written past the string";
+}
+
+// The painting rule byte by byte, as a reference: both cells of each visible
+// byte, and the space after it unless the byte ends the range.
+void PaintByteByByte(const MarkedRange& range, uint64_t windowFirst, uint64_t perRow, uint64_t rows,
+                     size_t hexStride, size_t charStride, std::string& hex, std::string& chars) {
+  for (uint64_t index = 0; index < rows * perRow; ++index) {
+    const uint64_t offset = windowFirst + index;
+    if (offset < range.start || offset - range.start >= range.length) continue;
+    const bool last = offset - range.start == range.length - 1;
+    const size_t hexCell = static_cast<size_t>(index / perRow) * hexStride + 3 * static_cast<size_t>(index % perRow);
+    const size_t charCell = static_cast<size_t>(index / perRow) * charStride + 2 * static_cast<size_t>(index % perRow);
+    for (size_t k = 0; k < (last ? 2u : 3u); ++k) {
+      if (hexCell + k < hex.size()) hex[hexCell + k] = range.background;
+    }
+    for (size_t k = 0; k < (last ? 1u : 2u); ++k) {
+      if (charCell + k < chars.size()) chars[charCell + k] = range.background;
+    }
+  }
+}
+
+TEST_F(GridPaint, PaintRangeMatchesTheByteByByteRule) {
+  StartNarrow(200);
+  topRow = 7;  // window 28 .. 51
+  RefreshGrid();
+  std::mt19937_64 random(12345);
+  for (int round = 0; round < 500; ++round) {
+    const MarkedRange range = Range(random() % 70, random() % 40, 'E', static_cast<char>('1' + round % 9));
+    std::string hexBackground(hexColumn->text.size(), '0');
+    std::string hexForeground(hexColumn->text.size(), '7');
+    std::string charBackground(charColumn->text.size(), '0');
+    std::string charForeground(charColumn->text.size(), '7');
+    PaintRange(range, hexBackground, hexForeground, charBackground, charForeground);
+
+    std::string hexExpected(hexColumn->text.size(), '0');
+    std::string charExpected(charColumn->text.size(), '0');
+    PaintByteByByte(range, 28, 4, 6, 12, 8, hexExpected, charExpected);
+    ASSERT_EQ(hexBackground, hexExpected) << "range " << range.start << " + " << range.length;
+    ASSERT_EQ(charBackground, charExpected) << "range " << range.start << " + " << range.length;
+    for (size_t i = 0; i < hexBackground.size(); ++i) {
+      ASSERT_EQ(hexForeground[i] == 'E', hexBackground[i] != '0') << "cell " << i;
+    }
+  }
 }
 
 }  // namespace
