@@ -67,13 +67,17 @@ int main(int argc, char** argv) {
     Object* key = TextAt(1, 4, u"Key: none", 'A');
     Object* mouse = TextAt(1, 5, u"Mouse: none", 'B');
     Object* click = TextAt(1, 6, u"Click: none", 'E');
-    Object* help = TextAt(1, 8, u"Press q or F10 to quit.", '8');
-    for (Object* object : {title, file, key, mouse, click, help}) engine->objectsLayer->AddObject(object);
+    Object* size = TextAt(1, 7, u"Screen: ", '7');
+    Object* help = TextAt(1, 9, u"Press q or F10 to quit.", '8');
+    for (Object* object : {title, file, key, mouse, click, size, help}) engine->objectsLayer->AddObject(object);
 
     // The per-frame handler: shows what arrived, then quits on q or F10.
     auto* handler = new Object(Vector2(0, 0), u"");
-    handler->SetCallback([key, mouse, click](Object*) {
+    handler->SetCallback([key, mouse, click, size](Object*) {
       using namespace KelmCEngineV2;
+      size->SetText("Screen: " + std::to_string(mainEngine->GetScreenWidth()) + "x" +
+                    std::to_string(mainEngine->GetScreenHeight()));
+      size->FillForeground('7');
       if (!keyEvents.empty()) {
         key->SetText(KeyLine(keyEvents.back()));
         key->FillForeground('A');

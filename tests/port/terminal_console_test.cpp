@@ -220,6 +220,27 @@ TEST_F(TerminalConsoleTest, MouseReportsArriveAsMouseRecords) {
   EXPECT_TRUE(pressed);
 }
 
+TEST_F(TerminalConsoleTest, PressAndReleaseInOneReadReachSeparatePolls) {
+  SetUpConsole();
+  pty.Send("\x1b[<0;5;3M\x1b[<0;5;3m" "k");
+  const auto start = Clock::now();
+  while (console.PendingInputCount() < 6 && ElapsedMs(start) < 5000) console.WaitForInput(50);
+  std::vector<uint32_t> batches;  // the button state at the end of each read
+  for (int poll = 0; poll < 4 && console.PendingInputCount() > 0; ++poll) {
+    INPUT_RECORD records[32];
+    const uint32_t n = console.ReadInput(records, 32);
+    ASSERT_GT(n, 0u);
+    const INPUT_RECORD& last = records[n - 1];
+    if (last.EventType == MOUSE_EVENT && last.Event.MouseEvent.dwEventFlags == 0) {
+      batches.push_back(last.Event.MouseEvent.dwButtonState);
+    }
+  }
+  ASSERT_EQ(batches.size(), 2u) << "the press and the release each end a read";
+  EXPECT_EQ(batches[0], FROM_LEFT_1ST_BUTTON_PRESSED);
+  EXPECT_EQ(batches[1], 0u);
+  EXPECT_EQ(console.PendingInputCount(), 0u);
+}
+
 TEST_F(TerminalConsoleTest, EscAloneArrivesOnceItsTimeOutPassedWithoutWaitingTheFullDelay) {
   SetUpConsole();
   pty.Send("\x1b");

@@ -364,8 +364,13 @@ uint32_t TerminalConsole::ReadInput(INPUT_RECORD* records, uint32_t max) {
   if (queue_.empty()) Pump();
   uint32_t count = 0;
   while (count < max && !queue_.empty()) {
-    records[count++] = queue_.front();
+    const INPUT_RECORD record = queue_.front();
     queue_.pop_front();
+    records[count++] = record;
+    // A button change ends the batch: a press and its release that arrived in
+    // one read (a quick click, a slow link) must reach the engine in separate
+    // polls, or the click would leave no edge at all.
+    if (record.EventType == MOUSE_EVENT && record.Event.MouseEvent.dwEventFlags == 0) break;
   }
   return count;
 }

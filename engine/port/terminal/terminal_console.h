@@ -40,6 +40,8 @@ class TerminalConsole : public ConsolePort {
   // Right = columns - 1 (the rightmost column is never drawn), Bottom = rows - 1.
   bool GetWindowRect(SMALL_RECT& window) override;
   uint32_t PendingInputCount() override;
+  // Reads up to `max` records, but never past a mouse button change, so that
+  // each press and each release gets a poll of its own.
   uint32_t ReadInput(INPUT_RECORD* records, uint32_t max) override;
   void WriteFrame(const CHAR_INFO* cells, int width, int height) override;
   void SetTitle(const std::u16string& title) override;
