@@ -8,6 +8,8 @@
 #include "engine/core/layer.h"
 #include "engine/widgets/button.h"
 #include "engine/widgets/menu_object.h"
+#include "ui/file_actions.h"
+#include "ui/settings_panel.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -36,9 +38,7 @@ void InitUI() {
   objects->AddObject(file);
 
   auto* settings = new Button(Vector2(22.0f, 0.0f), u"Settings", Spaced);
-  settings->SetOnClick([](Object*) {
-    // The Settings panel opens here.
-  });
+  settings->SetOnClick(OpenSettingsPanel);
   objects->AddObject(settings);
 
   offsetColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft);
@@ -58,12 +58,11 @@ void InitUI() {
 
 void OpenFileMenu(Object* button) {
   mouseButtons[kLeftButton].pressed = false;
-  // The entries' actions are attached with the file actions themselves.
   std::vector<MenuEntry> entries;
-  entries.emplace_back(u"Open", nullptr, false);
-  entries.emplace_back(u"Open With", nullptr, false);
-  entries.emplace_back(u"Reload", nullptr, false);
-  entries.emplace_back(u"Export", nullptr, false);
+  entries.emplace_back(u"Open", OpenFileAction, false);
+  entries.emplace_back(u"Open With", OpenWithAction, false);
+  entries.emplace_back(u"Reload", ReloadAction, false);
+  entries.emplace_back(u"Export", ExportAction, false);
   auto* menu = new ContextMenu(std::move(entries), Vector2(button->GetLeft(), mousePosition.y - 1.0f));
   if (menusLayer != nullptr) {
     menusLayer->AddObject(menu);

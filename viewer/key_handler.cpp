@@ -13,6 +13,7 @@
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
 #include "engine/widgets/menu_object.h"
+#include "ui/file_actions.h"
 #include "viewer/copy.h"
 #include "viewer/inspector.h"
 #include "viewer/inspector_panel.h"
@@ -136,9 +137,7 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   if (CtrlKey('G')) OpenSeekForm();
   if (CtrlKey('D')) OpenInspectorPanel();
   if (CtrlKey('A')) SelectWholeFile();
-  if (CtrlKey('O')) {
-    // Ctrl+O: "Open With" for the viewed file.
-  }
+  if (CtrlKey('O')) ShowOpenWith();  // "Open With" for the viewed file
   if (CtrlKey('N')) OpenAnotherFile();
   if (CtrlKey('R')) LoadFile(filePath);
   // Ctrl+M, or Ctrl+K which every terminal tells apart from Enter: remove the

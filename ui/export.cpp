@@ -1,0 +1,197 @@
+#include "ui/export.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/engine.h"
+#include "engine/port/console_port.h"
+
+namespace {
+
+using kelm::port::CHAR_INFO;
+using kelm::port::INPUT_RECORD;
+using kelm::port::Port;
+
+constexpr uint16_t kBoxColours = 0x07;  // light grey on black, as the engine's boxes
+constexpr int kBoxInnerWidth = 40;
+constexpr size_t kInputBatch = 32;
+
+int WriteAll(int fd, const uint8_t* data, uint64_t size) {
+  while (size > 0) {
+    const size_t step = static_cast<size_t>(std::min<uint64_t>(size, size_t{1} << 30));
+    const ssize_t written = write(fd, data, step);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    size -= static_cast<uint64_t>(written);
+  }
+  return 0;
+}
+
+// The folder part of `target`, with its trailing slash ("" for a bare name:
+// the working directory).
+std::string FolderPart(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+}
+
+// A new file beside `target` that no one else uses (created with the usual
+// permissions: the process's umask applies).
+int CreateTemporary(const std::string& target, std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = FolderPart(target) + ".kelmhex-export-" + std::to_string(getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+ExportResult Abandon(int fd, const std::string& temporary, ExportStatus status, int error) {
+  if (fd >= 0) close(fd);
+  unlink(temporary.c_str());
+  return ExportResult{status, error, 0};
+}
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// Esc among the waiting input records (the rest is dropped, as a modal
+// dialog would), or a quit request, which also ends the frame loop.
+bool CancelRequested() {
+  int status = 0;
+  if (Port().TakeQuitRequest(status)) {
+    if (KelmCEngineV2::mainEngine != nullptr) KelmCEngineV2::mainEngine->Quit(status);
+    return true;
+  }
+  bool cancel = false;
+  INPUT_RECORD records[kInputBatch];
+  while (Port().PendingInputCount() > 0) {
+    const uint32_t count = Port().ReadInput(records, kInputBatch);
+    if (count == 0) break;
+    for (uint32_t i = 0; i < count; ++i) {
+      const auto& record = records[i];
+      if (record.EventType == kelm::port::KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+          record.Event.KeyEvent.wVirtualKeyCode == kelm::port::VK_ESCAPE) {
+        cancel = true;
+      }
+    }
+  }
+  return cancel;
+}
+
+void PutText(std::vector<CHAR_INFO>& cells, int width, int height, int x, int y, std::u16string_view text) {
+  if (y < 0 || y >= height) return;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int column = x + static_cast<int>(i);
+    if (column < 0 || column >= width) continue;
+    cells[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(column)] =
+        CHAR_INFO{text[i], kBoxColours};
+  }
+}
+
+// The last frame with a framed box in its middle: the progress text, a bar
+// and the key that cancels.
+void DrawProgress(uint64_t done, uint64_t total) {
+  using KelmCEngineV2::mainEngine;
+  if (mainEngine == nullptr) return;
+  const int width = mainEngine->FrameWidth();
+  const int height = mainEngine->FrameHeight();
+  std::vector<CHAR_INFO> cells = mainEngine->Cells();
+  if (width <= 0 || height <= 0 || cells.size() < static_cast<size_t>(width) * static_cast<size_t>(height)) return;
+
+  const int inner = kBoxInnerWidth;
+  const int left = width / 2 - (inner + 2) / 2;
+  const int top = height / 2 - 5 / 2;
+  const std::u16string border = u"+" + std::u16string(static_cast<size_t>(inner), u'-') + u"+";
+  const std::u16string blank = u"|" + std::u16string(static_cast<size_t>(inner), u' ') + u"|";
+  PutText(cells, width, height, left, top, border);
+  for (int row = 1; row <= 3; ++row) PutText(cells, width, height, left, top + row, blank);
+  PutText(cells, width, height, left, top + 4, border);
+
+  PutText(cells, width, height, left + 2, top + 1, ExportProgressText(done, total));
+  const int barWidth = inner - 4;
+  const int filled =
+      total == 0 ? barWidth
+                 : static_cast<int>(static_cast<long double>(done) / static_cast<long double>(total) * barWidth);
+  std::u16string bar = u"[" + std::u16string(static_cast<size_t>(std::clamp(filled, 0, barWidth)), u'#') +
+                       std::u16string(static_cast<size_t>(barWidth - std::clamp(filled, 0, barWidth)), u'.') +
+                       u"]";
+  PutText(cells, width, height, left + 2, top + 2, bar);
+  PutText(cells, width, height, left + 2, top + 3, u"Esc: cancel");
+  Port().WriteFrame(cells.data(), width, height);
+}
+
+}  // namespace
+
+ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
+                         const ExportProgress& progress, size_t chunkBytes) {
+  if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
+  std::string temporary;
+  const int fd = CreateTemporary(target, temporary);
+  if (fd < 0) return ExportResult{ExportStatus::Failed, errno, 0};
+
+  // Replacing a file keeps its permissions.
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    fchmod(fd, existing.st_mode & 07777);
+  }
+
+  if (progress && !progress(0, total)) return Abandon(fd, temporary, ExportStatus::Cancelled, 0);
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
+  uint64_t done = 0;
+  while (done < total) {
+    const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
+    const uint64_t got = std::min(read(buffer.data(), want, done), want);
+    if (got == 0) break;  // the file ended before the range did
+    if (const int error = WriteAll(fd, buffer.data(), got); error != 0) {
+      return Abandon(fd, temporary, ExportStatus::Failed, error);
+    }
+    done += got;
+    if (progress && !progress(done, total)) return Abandon(fd, temporary, ExportStatus::Cancelled, 0);
+    if (got < want) break;
+  }
+
+  if (fsync(fd) != 0) return Abandon(fd, temporary, ExportStatus::Failed, errno);
+  if (close(fd) != 0) return Abandon(-1, temporary, ExportStatus::Failed, errno);
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
+    return Abandon(-1, temporary, ExportStatus::Failed, errno);
+  }
+  return ExportResult{ExportStatus::Written, 0, done};
+}
+
+std::u16string ExportProgressText(uint64_t done, uint64_t total) {
+  const uint64_t percent =
+      total == 0 ? 100
+                 : static_cast<uint64_t>(static_cast<long double>(done) * 100.0L / static_cast<long double>(total));
+  return u"Exporting " + Ascii(std::to_string(std::min<uint64_t>(percent, 100))) + u"%  (" +
+         Ascii(std::to_string(done >> 20)) + u" of " + Ascii(std::to_string(total >> 20)) + u" MiB)";
+}
+
+ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportReader& read,
+                                const ExportScreenOptions& options) {
+  if (total < options.progressFromBytes) return ExportBytes(target, total, read, nullptr, options.chunkBytes);
+  bool drawn = false;
+  uint64_t lastDraw = 0;
+  const ExportProgress progress = [&](uint64_t done, uint64_t all) {
+    if (CancelRequested()) return false;
+    const uint64_t now = Port().Ticks();
+    if (!drawn || now - lastDraw >= options.redrawEveryMs) {
+      DrawProgress(done, all);
+      drawn = true;
+      lastDraw = now;
+    }
+    return true;
+  };
+  return ExportBytes(target, total, read, progress, options.chunkBytes);
+}

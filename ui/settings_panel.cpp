@@ -1,0 +1,67 @@
+#include "ui/settings_panel.h"
+
+#include "engine/core/engine.h"
+#include "engine/core/input.h"
+#include "engine/core/layer.h"
+#include "engine/port/console_port.h"
+#include "engine/port/desktop_registration.h"
+#include "engine/widgets/menu_object.h"
+
+namespace {
+
+using namespace KelmCEngineV2;
+
+constexpr int32_t kPanelWidth = 40;
+constexpr int32_t kPanelHeight = 15;
+
+void Report(const kelm::port::RegistrationResult& result) {
+  ReportRegistryError(std::string(1, result.step), result.error);
+}
+
+}  // namespace
+
+void OpenSettingsPanel(Object*) {
+  mouseButtons[kLeftButton].pressed = false;
+  if (mainEngine == nullptr || menusLayer == nullptr) return;
+
+  auto* panel = new MenuObject(mainEngine->GetScreenCentre(), kPanelWidth, kPanelHeight);
+  menusLayer->AddObject(panel);
+
+  auto* title = new Object(Vector2(-18.0f, 7.0f), u"Register");
+  title->anchor = kAnchorLeft;
+  panel->AddChild(title);
+
+  auto* label = new Object(Vector2(-16.0f, 6.0f), u"Show in context menu:");
+  label->anchor = kAnchorLeft;
+  auto* checkbox = new Object(Vector2(label->GetRight(false) + 2.0f, 6.0f),
+                              kelm::port::IsRegistered() ? kCheckboxTicked : kCheckboxUnticked);
+  checkbox->SetCallback(RegistrationCheckboxUpdate);
+  panel->AddChild(label);
+  panel->AddChild(checkbox);
+}
+
+void RegistrationCheckboxUpdate(Object* checkbox) {
+  if (!checkbox->IsClicked()) return;
+  if (kelm::port::IsRegistered()) {
+    const kelm::port::RegistrationResult result = kelm::port::UnregisterVerb();
+    if (result.ok) {
+      checkbox->SetText(kCheckboxUnticked);
+    } else {
+      Report(result);
+    }
+  } else {
+    const kelm::port::RegistrationResult result = kelm::port::RegisterVerb();
+    if (result.ok) {
+      checkbox->SetText(kCheckboxTicked);
+    } else {
+      Report(result);
+    }
+  }
+}
+
+void ReportRegistryError(const std::string& step, int code) {
+  // The step, then the system's text on the same line; the line break stands
+  // where the system's own messages end with one.
+  kelm::port::Port().WriteReport(step + kelm::port::SystemErrorText(code) + "\n");
+  kelm::port::Port().Pause();
+}
