@@ -633,4 +633,22 @@ TEST_F(ChooserFolderTest, LoopClicksSelectEntries) {
   EXPECT_EQ(result.path, (root / "Alpha.txt").string());
 }
 
+TEST(ChooserLoop, WheelTurnsMoveThroughTheListing) {
+  ScriptedTerminal terminal;
+  DialogEvent down{DialogEvent::Kind::Wheel, {}, COORD{5, 5}};
+  down.wheel = -1;
+  DialogEvent up = down;
+  up.wheel = 1;
+  terminal.events = {down, down, up};  // from "f0": 3 + 3 - 3 rows down
+  terminal.PushKey(VK_RETURN, '\r');
+  char pattern[] = "/tmp/kelmhex-chooser-wheel-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path folder = pattern;
+  for (int i = 0; i < 10; ++i) std::ofstream(folder / ("f" + std::to_string(i))) << i;
+  const ChooserResult result = RunFileChooser(terminal, PathPromptKind::Open, folder.string());
+  EXPECT_EQ(result.outcome, ChooserOutcome::Chosen);
+  EXPECT_EQ(result.path, (folder / "f3").string());
+  fs::remove_all(folder);
+}
+
 }  // namespace

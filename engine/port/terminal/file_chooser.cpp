@@ -819,6 +819,7 @@ ChooserResult RunFileChooser(DialogTerminal& terminal, PathPromptKind kind, cons
       case DialogEvent::Kind::End: return ChooserResult{ChooserOutcome::Ended, {}};
       case DialogEvent::Kind::Key: chooser.HandleKey(event.key); break;
       case DialogEvent::Kind::Click: chooser.HandleClick(event.position.X, event.position.Y); break;
+      case DialogEvent::Kind::Wheel: chooser.HandleWheel(event.wheel); break;
       case DialogEvent::Kind::Redraw: break;
     }
     switch (chooser.GetState()) {

@@ -13,6 +13,7 @@
 #include "engine/core/engine.h"
 #include "engine/port/terminal/child_process.h"
 #include "engine/port/terminal/command_line.h"
+#include "engine/port/terminal/file_chooser.h"
 #include "engine/port/terminal/terminal_dialogs.h"
 #include "engine/port/terminal/terminal_signals.h"
 #include "engine/port/utf.h"
@@ -137,6 +138,14 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
           if (key.bKeyDown && !IsModifierKey(key.wVirtualKeyCode)) {
             return DialogEvent{DialogEvent::Kind::Key, key, {}};
           }
+        } else if (record.EventType == MOUSE_EVENT && record.Event.MouseEvent.dwEventFlags == MOUSE_WHEELED) {
+          if (reportWheel_) {
+            // The wheel delta is the signed high word of the button state.
+            const auto delta = static_cast<int16_t>(record.Event.MouseEvent.dwButtonState >> 16);
+            DialogEvent event{DialogEvent::Kind::Wheel, {}, record.Event.MouseEvent.dwMousePosition};
+            event.wheel = delta > 0 ? 1 : delta < 0 ? -1 : 0;
+            if (event.wheel != 0) return event;
+          }
         } else if (record.EventType == MOUSE_EVENT && record.Event.MouseEvent.dwEventFlags == 0) {
           const uint32_t buttons = record.Event.MouseEvent.dwButtonState & 0xFFFF;
           const bool leftPressed = (buttons & ~buttons_ & FROM_LEFT_1ST_BUTTON_PRESSED) != 0;
@@ -162,11 +171,15 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
 
   std::u16string ClipboardText() override { return console_.clipboard_.value_or(std::u16string()); }
 
+  // Wheel turns become Wheel events (otherwise they are dropped).
+  void ReportWheel() { reportWheel_ = true; }
+
  private:
   TerminalConsole& console_;
   int lastColumns_ = -1;
   int lastRows_ = -1;
   uint32_t buttons_ = 0;
+  bool reportWheel_ = false;
 };
 
 // --- set-up and restore ----------------------------------------------------------
@@ -390,6 +403,10 @@ bool TerminalConsole::TakeQuitRequest(int& status) {
     status = 128 + SIGHUP;
     return true;
   }
+  if (quitFromDialog_) {
+    status = 0;
+    return true;
+  }
   return false;
 }
 
@@ -460,19 +477,23 @@ std::optional<std::u16string> TerminalConsole::GetClipboardText() {
 std::optional<std::string> TerminalConsole::OpenFileDialog(const std::string& startDir) {
   std::lock_guard lock(mutex_);
   if (!PrepareDialog()) return std::nullopt;
-  DialogAdapter adapter(*this);
-  std::optional<std::string> path = PathPrompt(adapter, PathPromptKind::Open, startDir);
-  ForgetKeyPresses();
-  return path;
+  return ChooseFile(PathPromptKind::Open, startDir);
 }
 
 std::optional<std::string> TerminalConsole::SaveFileDialog(const std::string& startDir) {
   std::lock_guard lock(mutex_);
   if (!PrepareDialog()) return std::nullopt;
+  return ChooseFile(PathPromptKind::Save, startDir);
+}
+
+std::optional<std::string> TerminalConsole::ChooseFile(PathPromptKind kind, const std::string& startDir) {
   DialogAdapter adapter(*this);
-  std::optional<std::string> path = PathPrompt(adapter, PathPromptKind::Save, startDir);
+  adapter.ReportWheel();
+  const ChooserResult result = RunFileChooser(adapter, kind, startDir);
   ForgetKeyPresses();
-  return path;
+  if (result.outcome == ChooserOutcome::Quit) quitFromDialog_ = true;
+  if (result.outcome != ChooserOutcome::Chosen) return std::nullopt;
+  return result.path;
 }
 
 uint32_t TerminalConsole::OpenWithDialog(const std::string& path) {

@@ -21,6 +21,7 @@
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/terminal/key_state_tracker.h"
 #include "engine/port/terminal/system_clipboard.h"
+#include "engine/port/terminal/terminal_dialogs.h"
 #include "engine/port/terminal/terminal_session.h"
 
 namespace kelm::port {
@@ -50,8 +51,8 @@ class TerminalConsole : public ConsolePort {
   bool IsForeground() override;
   // The classic console palette (terminals do not tell their colours here).
   bool GetColourTable(ColourTable& table) override;
-  // A quit signal (status 128 + signal) or the terminal hung up (status 129,
-  // as for SIGHUP).
+  // A quit signal (status 128 + signal), the terminal hung up (status 129,
+  // as for SIGHUP), or F10 in the file chooser (status 0).
   bool TakeQuitRequest(int& status) override;
 
   // --- keyboard --------------------------------------------------------------
@@ -107,6 +108,8 @@ class TerminalConsole : public ConsolePort {
   void DetectKeyboardProtocol();
   // Ensures the terminal is set up for a dialog; false when it cannot be.
   bool PrepareDialog();
+  // The file chooser for the open and save dialogs (the lock held).
+  std::optional<std::string> ChooseFile(PathPromptKind kind, const std::string& startDir);
   // Clears every key's "pressed since the last query" record (after a
   // modal dialog ate the keys that answered it).
   void ForgetKeyPresses();
@@ -133,6 +136,8 @@ class TerminalConsole : public ConsolePort {
   std::string lastOpenWith_;
   bool openWithInitialised_ = false;
   bool everSetUp_ = false;
+  // The user asked to quit from a dialog (F10 in the file chooser).
+  bool quitFromDialog_ = false;
   // Keyboard query answers seen during Setup.
   bool sawKittyFlags_ = false;
   bool sawDeviceAttributes_ = false;

@@ -487,6 +487,7 @@ void MessageBoxScreen(DialogTerminal& terminal, std::u16string_view text, std::u
         }
         break;
       case DialogEvent::Kind::Redraw:
+      case DialogEvent::Kind::Wheel:
         break;
     }
   }

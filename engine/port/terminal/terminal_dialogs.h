@@ -23,10 +23,13 @@ struct DialogEvent {
     Click,   // the left mouse button went down at `position`
     Redraw,  // the screen size changed or the screen was lost: draw again
     End,     // the program must end (quit signal, terminal gone): give up
+    Wheel,   // the wheel turned by `wheel` notches (> 0 away from the user);
+             // only for dialogs that ask for it (the file chooser)
   };
   Kind kind = Kind::End;
   KEY_EVENT_RECORD key{};
   COORD position{};
+  int wheel = 0;
 };
 
 class DialogTerminal {
