@@ -78,9 +78,13 @@ int RunViewer(int argc, char** argv) {
     path = std::move(*chosen);
   }
 
-  // The engine lives until the process ends; its frame thread starts here.
+  // The frame thread starts here and runs until a quit is asked for.
   auto* engine = new Engine(/*runInBackground=*/false);
   BuildViewer(*engine, path);
   engine->frameThread.join();
-  return engine->ExitStatus();
+  const int status = engine->ExitStatus();
+  // The engine takes its layers and their objects with it.
+  delete engine;
+  ForgetScreenObjects();
+  return status;
 }

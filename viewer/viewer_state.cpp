@@ -33,6 +33,19 @@ KelmCEngineV2::Object* tipObject = nullptr;
 std::u16string tipText;
 std::vector<StatusField> statusFields;
 
+void ForgetScreenObjects() {
+  offsetColumn = nullptr;
+  hexColumn = nullptr;
+  charColumn = nullptr;
+  leftSeparator = nullptr;
+  rightSeparator = nullptr;
+  topRule = nullptr;
+  bottomRule = nullptr;
+  statusOffset = nullptr;
+  statusLine = nullptr;
+  tipObject = nullptr;
+}
+
 void ResetViewerStateForTests() {
   filePath.clear();
   if (fileStream.is_open()) fileStream.close();
@@ -55,16 +68,7 @@ void ResetViewerStateForTests() {
   lastMarkForeground = 7;
   lastMarkBackground = 4;
 
-  offsetColumn = nullptr;
-  hexColumn = nullptr;
-  charColumn = nullptr;
-  leftSeparator = nullptr;
-  rightSeparator = nullptr;
-  topRule = nullptr;
-  bottomRule = nullptr;
-  statusOffset = nullptr;
-  statusLine = nullptr;
-  tipObject = nullptr;
+  ForgetScreenObjects();
   tipText.clear();
   statusFields.clear();
 

@@ -134,6 +134,10 @@ void HandleViewerKeys(KelmCEngineV2::Object* object);
 // Builds the menu bar and the grid and status objects (ui/menu_bar.cpp).
 void InitUI();
 
+// Forgets the screen objects above (their layers own and delete them); for
+// when the engine that holds them goes away.
+void ForgetScreenObjects();
+
 // Only for tests: every piece of viewer state back to its start value (the
 // screen objects are forgotten, not deleted: their layer owns them).
 void ResetViewerStateForTests();
