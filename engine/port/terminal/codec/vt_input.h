@@ -27,6 +27,10 @@
 
 namespace kelm::port {
 
+namespace vt {
+struct Sequence;  // a parsed control sequence (decoder internals)
+}  // namespace vt
+
 struct VtEvent {
   enum class Kind {
     Record,  // a console record (key, mouse or focus)
@@ -80,7 +84,9 @@ class VtInputDecoder {
   void Flush(uint64_t nowMs, std::vector<VtEvent>& out);
   // Bytes are held waiting for more input.
   bool HasPending() const;
-  // When Flush should be called at the latest to resolve what is pending.
+  // When Flush should be called at the latest to resolve what is pending:
+  // the time of the last bytes plus the time-out of what is held (Esc
+  // time-out, string or paste time-out). The largest uint64_t when nothing is.
   uint64_t PendingDeadline() const;
 
  private:
@@ -97,7 +103,11 @@ class VtInputDecoder {
   size_t RunSkip(const unsigned char* p, size_t n);
   Step DecodeOne(const unsigned char* p, size_t n, std::vector<VtEvent>& out);
   Step DecodeEscape(const unsigned char* p, size_t n, std::vector<VtEvent>& out);
+  void DispatchCsi(const vt::Sequence& s, const unsigned char* p, size_t used,
+                   std::vector<VtEvent>& out);
   void DispatchMouse(int cb, int x, int y, bool release, bool legacy, std::vector<VtEvent>& out);
+  static void EmitReply(VtEvent::ReplyType type, const unsigned char* p, size_t used,
+                        std::vector<VtEvent>& out);
   void AppendPaste(const unsigned char* p, size_t n);
   void FinishPaste(std::vector<VtEvent>& out);
   void Resolve(std::vector<VtEvent>& out);
