@@ -90,6 +90,14 @@ std::string ReportBytes(const std::string& text) {
 class TerminalConsole::DialogAdapter : public DialogTerminal {
  public:
   explicit DialogAdapter(TerminalConsole& console) : console_(console) {}
+  // The engine never saw the button records the dialog took (often the
+  // release of the click that opened it): when the dialog ends with every
+  // button up, say so ahead of what is still waiting, or the engine would
+  // take the button as held and miss the next click. (A dialog ended by a
+  // press says nothing: its release reaches the engine by itself.)
+  ~DialogAdapter() override {
+    if (sawButtons_ && buttons_ == 0) console_.queue_.push_front(MakeMouseRecord(buttonsAt_.X, buttonsAt_.Y, 0, 0));
+  }
 
   void ScreenSize(int& columns, int& rows) override {
     console_.session_.Size(columns, rows);
@@ -150,6 +158,8 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
           const uint32_t buttons = record.Event.MouseEvent.dwButtonState & 0xFFFF;
           const bool leftPressed = (buttons & ~buttons_ & FROM_LEFT_1ST_BUTTON_PRESSED) != 0;
           buttons_ = buttons;
+          sawButtons_ = true;
+          buttonsAt_ = record.Event.MouseEvent.dwMousePosition;
           if (leftPressed) {
             return DialogEvent{DialogEvent::Kind::Click, {}, record.Event.MouseEvent.dwMousePosition};
           }
@@ -179,6 +189,8 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
   int lastColumns_ = -1;
   int lastRows_ = -1;
   uint32_t buttons_ = 0;
+  bool sawButtons_ = false;
+  COORD buttonsAt_{};
   bool reportWheel_ = false;
 };
 
