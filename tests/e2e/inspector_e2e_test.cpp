@@ -1,0 +1,175 @@
+// End to end in tmux: selecting bytes with the mouse, opening the inspector
+// panel with Ctrl+D and reading the decoded values on screen, choosing the
+// row shown in "dec", and jumping to an offset with the Seek form.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/e2e/tmux_terminal.h"
+
+namespace {
+
+using kelm::e2e::TmuxTerminal;
+
+// The 120 x 30 pane: 20 bytes per grid row; the hex pair of byte k of a row
+// starts at column 18 + 3k; the grid's first row is screen row 2.
+constexpr int kHexColumnX = 18;
+constexpr int kFirstGridRow = 2;
+
+int HexX(int byteInRow) { return kHexColumnX + 3 * byteInRow; }
+
+// SGR mouse report of a left-button motion (the button held).
+std::string DragTo(int column, int row) {
+  return "\x1b[<32;" + std::to_string(column + 1) + ";" + std::to_string(row + 1) + "M";
+}
+
+// `count` cells of a screen row from `column` (blanks past the row's end).
+std::string Cells(const std::vector<std::string>& rows, int row, int column, size_t count) {
+  if (row < 0 || static_cast<size_t>(row) >= rows.size()) return "(no row " + std::to_string(row) + ")";
+  std::string text = rows[static_cast<size_t>(row)];
+  text.resize(std::max(text.size(), static_cast<size_t>(column) + count), ' ');
+  return text.substr(static_cast<size_t>(column), count);
+}
+
+// Ctrl+letter as the terminal sends it.
+std::string Ctrl(char letter) { return std::string(1, static_cast<char>(letter - 'A' + 1)); }
+
+class InspectorEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef KELMHEX_BINARY
+    GTEST_SKIP() << "the kelmhex program is not built";
+#else
+    if (!TmuxTerminal::Available()) GTEST_SKIP() << "tmux is not installed";
+    directory = std::filesystem::temp_directory_path() /
+                ("kelmhex-inspector-e2e-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(directory);
+#endif
+  }
+  void TearDown() override {
+    terminal.reset();
+    if (!directory.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(directory, ignored);
+    }
+  }
+
+  // The viewer on a file of these bytes, its first grid row on screen.
+  void Open(const std::vector<uint8_t>& bytes, const std::string& firstRow) {
+#ifdef KELMHEX_BINARY
+    const std::string path = (directory / "data.bin").string();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path});
+    ASSERT_TRUE(terminal->Started()) << terminal->Error();
+    ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
+#endif
+  }
+
+  // Selects bytes first..last of the first grid row by dragging, waiting for
+  // each step to show in the "len" field.
+  void SelectByDrag(int first, int last) {
+    terminal->Press(HexX(first), kFirstGridRow);
+    ASSERT_TRUE(terminal->WaitForText("len: 0000000000000001 1")) << terminal->ScreenText();
+    const int length = last - first + 1;
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "len: %016X %d", length, length);
+    terminal->SendBytes(DragTo(HexX(last), kFirstGridRow));
+    ASSERT_TRUE(terminal->WaitForText(expected)) << terminal->ScreenText();
+    terminal->Release(HexX(last), kFirstGridRow);
+  }
+
+  // Row and column where `text` is first seen on screen, or (-1, -1).
+  std::pair<int, int> Find(const std::string& text) {
+    const std::vector<std::string> rows = terminal->Screen();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const size_t at = rows[r].find(text);
+      if (at != std::string::npos) return {static_cast<int>(r), static_cast<int>(at)};
+    }
+    return {-1, -1};
+  }
+
+  std::filesystem::path directory;
+  std::unique_ptr<TmuxTerminal> terminal;
+};
+
+TEST_F(InspectorEndToEnd, MouseSelectionDecodedInThePanel) {
+  std::vector<uint8_t> bytes = {0x78, 0x56, 0x34, 0x12, 0x00, 0x3C};
+  for (int i = 0; i < 40; ++i) bytes.push_back(static_cast<uint8_t>(0x41 + i % 26));
+  Open(bytes, "0000000000000000| 78 56 34 12 00 3C");
+  SelectByDrag(0, 3);
+  ASSERT_TRUE(terminal->WaitForText("dec: 305419896 LE u32")) << terminal->ScreenText();
+
+  terminal->SendBytes(Ctrl('D'));
+  ASSERT_TRUE(terminal->WaitForText("[X]LE u32: 305419896")) << terminal->ScreenText();
+  const auto [firstRow, firstColumn] = Find("[X]LE u32: 305419896");
+  // The panel's rows, one under the other in the first inner column.
+  const std::vector<std::pair<int, std::string>> expected = {
+      {-3, "Numbers"},
+      {-1, "Int"},
+      {1, "[ ]LE s32: 305419896"},
+      {2, "[ ]BE u32: 2018915346"},
+      {3, "[ ]BE s32: 2018915346"},
+      {5, "Float"},
+      {6, "[ ]LE Single: 0.000000"},
+      {7, "[ ]BE Single: 1737824436144950|"},  // cut at the inner edge
+      {9, "Characters"},
+      {10, "[ ]LE : ---"},
+      {11, "[ ]BE : ---"},
+      {12, "[ ]UTF-8: ---"},
+  };
+  const std::vector<std::string> rows = terminal->Screen();
+  for (const auto& [offset, text] : expected) {
+    EXPECT_EQ(Cells(rows, firstRow + offset, firstColumn, text.size()), text) << terminal->ScreenText();
+  }
+  EXPECT_EQ(Cells(rows, firstRow - 4, firstColumn - 1, 32), "+" + std::string(30, '-') + "+");
+
+  // Choosing "BE s" switches "dec" to the big-endian signed value.
+  const int beSignedRow = firstRow + 3;
+  terminal->Press(firstColumn + 1, beSignedRow);
+  ASSERT_TRUE(terminal->WaitForText("[X]BE s32: 2018915346")) << terminal->ScreenText();
+  terminal->Release(firstColumn + 1, beSignedRow);
+  EXPECT_TRUE(terminal->WaitForText("dec: 2018915346 BE s32")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("[ ]LE u32: 305419896"));
+
+  // Esc closes the panel; the choice stays in the status row.
+  terminal->SendKeys({"Escape"});
+  EXPECT_TRUE(terminal->WaitForTextGone("Numbers")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("dec: 2018915346 BE s32"));
+
+  terminal->SendText("q");
+  EXPECT_TRUE(terminal->WaitForExit());
+}
+
+TEST_F(InspectorEndToEnd, CtrlGJumpsToTheTypedOffset) {
+  std::vector<uint8_t> bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  Open(bytes, "0000000000000000| 00 01 02 03");
+
+  terminal->SendBytes(Ctrl('G'));
+  ASSERT_TRUE(terminal->WaitForText("|Seek")) << terminal->ScreenText();
+  terminal->SendText("1a0");
+  ASSERT_TRUE(terminal->WaitForText("[ 1a0")) << terminal->ScreenText();
+  terminal->SendKeys({"Enter"});
+
+  // Row 20 (offset 0x190) is now the first grid row, and the form is gone.
+  EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& rows) {
+    return rows.size() > static_cast<size_t>(kFirstGridRow) &&
+           rows[static_cast<size_t>(kFirstGridRow)].rfind("0000000000000190| 90 91 92", 0) == 0;
+  })) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForTextGone("|Seek")) << terminal->ScreenText();
+
+  terminal->SendText("q");
+  EXPECT_TRUE(terminal->WaitForExit());
+}
+
+}  // namespace
