@@ -273,6 +273,20 @@ TEST_F(TerminalConsoleTest, WaitForInputWaitsWhenNothingHappens) {
   EXPECT_GE(ElapsedMs(start), 55);
 }
 
+TEST_F(TerminalConsoleTest, NoWaitRightAfterAKeyWasRead) {
+  // The key's effect is drawn in the frame after the one that handles it:
+  // that frame must not wait for the frame delay.
+  SetUpConsole();
+  pty.Send("k");
+  ReadRecords(2);
+  auto start = Clock::now();
+  console.WaitForInput(3000);
+  EXPECT_LT(ElapsedMs(start), 1500);
+  start = Clock::now();
+  console.WaitForInput(60);
+  EXPECT_GE(ElapsedMs(start), 55) << "only the one frame after the input is hurried";
+}
+
 TEST_F(TerminalConsoleTest, PasteGoesToTheClipboardAndArrivesAsCtrlV) {
   SetUpConsole();
   pty.Send("\x1b[200~pasted text\x1b[201~");
@@ -378,6 +392,19 @@ TEST_F(TerminalConsoleTest, AnUnchangedFrameWritesNothing) {
   const std::string change = pty.Output().substr(second, third - second);
   EXPECT_NE(change.find('#'), std::string::npos);
   EXPECT_LT(change.size(), 60u) << "one changed cell writes a few bytes";
+}
+
+TEST_F(TerminalConsoleTest, TheSameFrameIsDrawnAgainAfterADialogCoveredIt) {
+  SetUpConsole();
+  std::vector<CHAR_INFO> frame(39 * 10, CHAR_INFO{u'Z', 0x07});
+  console.WriteFrame(frame.data(), 39, 10);
+  pty.Send("\r");
+  console.MessageBox(u"covering", u"box");
+  const size_t before = Sync();
+  console.WriteFrame(frame.data(), 39, 10);
+  const size_t after = Sync();
+  const std::string redraw = pty.Output().substr(before, after - before);
+  EXPECT_NE(redraw.find("ZZZ"), std::string::npos) << "the cells under the box are drawn again";
 }
 
 TEST_F(TerminalConsoleTest, TitleIsSanitisedAndSentWhenSetUp) {

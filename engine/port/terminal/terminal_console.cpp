@@ -4,10 +4,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "engine/core/engine.h"
@@ -119,10 +121,11 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
   }
 
   void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
+    console_.screenShowsLastFrame_ = false;
     console_.frameBytes_.clear();
     console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_);
     if (!console_.frameBytes_.empty() && !console_.session_.Write(console_.frameBytes_)) {
-      console_.encoder_.Invalidate();
+      console_.InvalidateScreen();
     }
   }
 
@@ -219,7 +222,7 @@ bool TerminalConsole::SetupLocked(uint32_t& errorCode) {
   session_.Enter(kModeBracketedPaste);
   session_.Enter(kModeFocusReports);
   if (!title_.empty()) session_.Write(TitleSequence(title_));
-  encoder_.Invalidate();
+  InvalidateScreen();
   foreground_ = true;
   return true;
 }
@@ -279,8 +282,13 @@ void TerminalConsole::HandleSignals() {
   }
 }
 
-void TerminalConsole::Resumed() {
+void TerminalConsole::InvalidateScreen() {
   encoder_.Invalidate();
+  screenShowsLastFrame_ = false;
+}
+
+void TerminalConsole::Resumed() {
+  InvalidateScreen();
   redrawNeeded_ = true;
   session_.RefreshSize();
   keys_.ReleaseAll();
@@ -288,6 +296,12 @@ void TerminalConsole::Resumed() {
 }
 
 void TerminalConsole::Pump() {
+  if (!mayHaveInput_ && !decoder_.HasPending()) {
+    // The last wait timed out with nothing to read: skip the reads (input
+    // that came since is seen by the next wait, which then ends at once).
+    mayHaveInput_ = true;
+    return;
+  }
   HandleSignals();
   if (!session_.IsActive()) return;
   const uint64_t now = MonotonicMs();
@@ -392,6 +406,13 @@ uint32_t TerminalConsole::ReadInput(INPUT_RECORD* records, uint32_t max) {
     const INPUT_RECORD record = queue_.front();
     queue_.pop_front();
     records[count++] = record;
+    // Keys, clicks and wheel turns change the screen in the frame after the
+    // one that handles them (objects draw before they update): that frame
+    // comes at once instead of after the frame delay.
+    if (record.EventType == KEY_EVENT ||
+        (record.EventType == MOUSE_EVENT && record.Event.MouseEvent.dwEventFlags != MOUSE_MOVED)) {
+      promptFrame_ = true;
+    }
     // A button change ends the batch: a press and its release that arrived in
     // one read (a quick click, a slow link) must reach the engine in separate
     // polls, or the click would leave no edge at all.
@@ -428,13 +449,19 @@ void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) 
   std::lock_guard lock(mutex_);
   if (!session_.IsActive() || session_.Gone() || width <= 0 || height <= 0) return;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  // Most frames of an idle program are the frame before: nothing to encode.
+  if (screenShowsLastFrame_ && width == lastFrameWidth_ && height == lastFrameHeight_ &&
+      std::memcmp(cells, lastFrame_.data(), count * sizeof(CHAR_INFO)) == 0) {
+    return;
+  }
   lastFrame_.assign(cells, cells + count);
   lastFrameWidth_ = width;
   lastFrameHeight_ = height;
   frameBytes_.clear();
   encoder_.Encode(cells, width, height, frameBytes_);
+  screenShowsLastFrame_ = true;
   // A write that could not finish leaves the screen unknown: redraw it all.
-  if (!frameBytes_.empty() && !session_.Write(frameBytes_)) encoder_.Invalidate();
+  if (!frameBytes_.empty() && !session_.Write(frameBytes_)) InvalidateScreen();
 }
 
 void TerminalConsole::SetTitle(const std::u16string& title) {
@@ -564,14 +591,14 @@ void TerminalConsole::WriteReport(const std::string& text) {
   // From the top-left corner, over the picture; the encoder no longer knows
   // what the screen shows, so the next frame redraws it whole.
   session_.Write("\x1b[0m\x1b[H" + ReportBytes(text));
-  encoder_.Invalidate();
+  InvalidateScreen();
 }
 
 void TerminalConsole::Pause() {
   std::lock_guard lock(mutex_);
   if (!session_.IsActive()) return;
   session_.Write(kPausePrompt);
-  encoder_.Invalidate();
+  InvalidateScreen();
   DialogAdapter adapter(*this);
   for (;;) {
     const DialogEvent event = adapter.Next();
@@ -593,8 +620,9 @@ void TerminalConsole::WaitForInput(uint32_t milliseconds) {
   {
     std::lock_guard lock(mutex_);
     ReapDetachedChildren();
-    if (!queue_.empty() || redrawNeeded_) {
+    if (!queue_.empty() || redrawNeeded_ || promptFrame_) {
       redrawNeeded_ = false;
+      promptFrame_ = false;
       return;
     }
     if (!session_.IsActive()) {
@@ -611,7 +639,9 @@ void TerminalConsole::WaitForInput(uint32_t milliseconds) {
     return;
   }
   // Not under the lock: the main thread may set the title meanwhile.
-  session_.WaitReadable(timeout);
+  const bool woken = session_.WaitReadable(timeout);
+  std::lock_guard lock(mutex_);
+  mayHaveInput_ = woken;
 }
 
 void TerminalConsole::Sleep(uint32_t milliseconds) {

@@ -44,6 +44,8 @@ class TerminalConsole : public ConsolePort {
   // Reads up to `max` records, but never past a mouse button change, so that
   // each press and each release gets a poll of its own.
   uint32_t ReadInput(INPUT_RECORD* records, uint32_t max) override;
+  // Writes what changed since the frame before (nothing at all for the same
+  // frame again).
   void WriteFrame(const CHAR_INFO* cells, int width, int height) override;
   void SetTitle(const std::u16string& title) override;
   // False after a focus-out report until a focus-in report; true when the
@@ -81,7 +83,8 @@ class TerminalConsole : public ConsolePort {
   // --- time ------------------------------------------------------------------
   uint64_t Ticks() override;
   // Waits up to `milliseconds`, less when input arrives or a pending Esc must
-  // be resolved earlier.
+  // be resolved earlier; not at all right after input was read, so that the
+  // frame showing its effect follows at once.
   void WaitForInput(uint32_t milliseconds) override;
   void Sleep(uint32_t milliseconds) override;
 
@@ -105,6 +108,9 @@ class TerminalConsole : public ConsolePort {
   void Queue(const INPUT_RECORD& record);
   void HandleSignals();
   void Resumed();
+  // The screen no longer shows what the encoder thinks: the next frame is
+  // drawn whole.
+  void InvalidateScreen();
   void DetectKeyboardProtocol();
   // Ensures the terminal is set up for a dialog; false when it cannot be.
   bool PrepareDialog();
@@ -127,6 +133,12 @@ class TerminalConsole : public ConsolePort {
   std::vector<CHAR_INFO> lastFrame_;
   int lastFrameWidth_ = 0;
   int lastFrameHeight_ = 0;
+  // The terminal shows lastFrame_ exactly (no dialog, report or resume since).
+  bool screenShowsLastFrame_ = false;
+  // Input was handed to the engine since the last wait.
+  bool promptFrame_ = false;
+  // False after a wait that timed out: nothing arrived to be read.
+  bool mayHaveInput_ = true;
   bool foreground_ = true;
   bool skipSuspendKeyUp_ = false;
   bool suspendRequested_ = false;

@@ -237,11 +237,7 @@ ssize_t TerminalSession::Read(char* buffer, size_t size) {
 bool TerminalSession::WaitReadable(int timeoutMs) {
   pollfd fds[2];
   int count = 0;
-  int ttyIndex = -1;
-  if (fd_ >= 0 && !gone_) {
-    ttyIndex = count;
-    fds[count++] = pollfd{fd_, POLLIN, 0};
-  }
+  if (fd_ >= 0 && !gone_) fds[count++] = pollfd{fd_, POLLIN, 0};
   const int wake = options_.handleSignals ? terminal_signals::WakeFd() : -1;
   if (wake >= 0) fds[count++] = pollfd{wake, POLLIN, 0};
   if (count == 0) {
@@ -250,9 +246,9 @@ bool TerminalSession::WaitReadable(int timeoutMs) {
     return false;
   }
   const int ready = poll(fds, static_cast<nfds_t>(count), timeoutMs);
-  if (ready <= 0 || ttyIndex < 0) return false;
-  // A hang-up is reported as readable, so that the next read notices it.
-  return (fds[ttyIndex].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+  if (ready < 0) return true;  // interrupted by a signal
+  // A hang-up counts as input, so that the next read notices it.
+  return ready > 0;
 }
 
 void TerminalSession::Size(int& columns, int& rows) {

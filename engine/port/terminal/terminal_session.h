@@ -73,8 +73,8 @@ class TerminalSession {
   // Reads what is available without blocking: > 0 bytes read, 0 nothing
   // available, -1 the terminal is gone.
   ssize_t Read(char* buffer, size_t size);
-  // Waits up to `timeoutMs` for input or a signal; yields whether input is
-  // readable.
+  // Waits up to `timeoutMs` for input or a signal; yields false when the
+  // time ran out with neither.
   bool WaitReadable(int timeoutMs);
   // Read returned end-of-file or EIO, or a write failed with EIO: the
   // terminal hung up.
