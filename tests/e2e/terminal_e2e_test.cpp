@@ -268,6 +268,27 @@ TEST_F(TerminalEndToEnd, CtrlZSuspendsAndFgResumesWithAFullRedraw) {
   EXPECT_EQ(term.Format("#{mouse_any_flag}"), "0");
 }
 
+TEST_F(TerminalEndToEnd, StoppedAndContinuedFromOutsideDrawsEverythingAgain) {
+  auto term = StartReported();
+  ASSERT_TRUE(term->WaitForText(kFirstRow)) << term->ScreenText();
+  const int pid = ProgramPid(*term);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(kill(pid, SIGSTOP), 0);
+  // While it is stopped, reset the terminal behind its back (screen cleared,
+  // modes off), as a shell or another program may do.
+  term->Tmux({"send-keys", "-R", "-t", "e2e"});
+  ASSERT_TRUE(term->WaitForTextGone(kFirstRow));
+  ASSERT_EQ(kill(pid, SIGCONT), 0);
+  EXPECT_TRUE(term->WaitForText(kFirstRow)) << term->ScreenText();
+  EXPECT_TRUE(term->WaitForText("[ File ]")) << "the whole screen is drawn again";
+  EXPECT_TRUE(TmuxTerminal::WaitUntil([&] { return term->Format("#{mouse_any_flag}") == "1"; }))
+      << "the modes are on again";
+  EXPECT_EQ(term->Format("#{alternate_on}"), "1");
+  term->SendText("q");
+  ASSERT_TRUE(term->WaitForText("exit=0")) << term->ScreenText();
+  ExpectRestored(*term);
+}
+
 // --- not a terminal -------------------------------------------------------------------------
 
 TEST(TerminalSetupFailure, StandardInputThatIsNotATerminalGivesTheMessageAndAFailureStatus) {
