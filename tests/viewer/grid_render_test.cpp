@@ -1,4 +1,5 @@
 // The grid's texts, colours and layout for small files and screen sizes.
+#include <limits>
 #include <string>
 
 #include "tests/viewer/viewer_fixture.h"
@@ -103,6 +104,16 @@ TEST_F(GridRender, NarrowerThanThirtyKeepsTheLayout) {
   Frame(2);
   EXPECT_EQ(bytesPerRow, 4);
   EXPECT_EQ(Row(2), "0000000000000000| 00 01 02 03 |. . . .");
+}
+
+TEST_F(GridRender, SizesOutsideInt32AreRefused) {
+  Start(Counting(64));
+  LayoutGrid(Vector2(1e12f, 30.0f));
+  LayoutGrid(Vector2(60.0f, -1e12f));
+  LayoutGrid(Vector2(std::numeric_limits<float>::quiet_NaN(), 30.0f));
+  LayoutGrid(Vector2(std::numeric_limits<float>::infinity(), 30.0f));
+  EXPECT_EQ(bytesPerRow, 20);
+  EXPECT_EQ(charColumn->position.x, 79.0f);
 }
 
 TEST_F(GridRender, RefusedFirstLayoutKeepsCreationPositions) {

@@ -184,6 +184,29 @@ TEST_F(KeysAndScrolling, CtrlNOpensAnotherFileFromItsStart) {
   EXPECT_EQ(Row(2).substr(0, 26), "0000000000000000| 61 62 63");
 }
 
+// Records the folder the open dialog was asked to start in.
+class DialogRecordingConsole : public VirtualConsole {
+ public:
+  using VirtualConsole::VirtualConsole;
+  std::optional<std::string> OpenFileDialog(const std::string& startDir) override {
+    startDirs.push_back(startDir);
+    return VirtualConsole::OpenFileDialog(startDir);
+  }
+  std::vector<std::string> startDirs;
+};
+
+TEST_F(KeysAndScrolling, CtrlNStartsInTheFolderOfTheViewedFile) {
+  const std::string path = WriteFile(Counting(10), "in-folder.bin");
+  StartOn(path);
+  DialogRecordingConsole recorder(119, 30);
+  kelm::port::SetPort(&recorder);
+  recorder.PushKey('N', 0x0E, LEFT_CTRL_PRESSED);
+  Frame();
+  ASSERT_EQ(recorder.startDirs.size(), 1u);
+  EXPECT_EQ(recorder.startDirs[0], directory.string());
+  kelm::port::SetPort(console.get());
+}
+
 TEST_F(KeysAndScrolling, CancelledCtrlNChangesNothing) {
   const std::string path = WriteFile(Counting(5000));
   StartOn(path);
