@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -152,14 +153,18 @@ bool Install(int fd) {
   if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
     wakePipe[0] = wakePipe[1] = -1;
   }
-  // An alternate stack, so a stack overflow still reaches the crash handler.
-  // Allocated once and kept for the life of the process.
-  static char* altStack = static_cast<char*>(std::malloc(kAltStackSize));
-  if (altStack != nullptr) {
-    stack_t stack{};
-    stack.ss_sp = altStack;
-    stack.ss_size = kAltStackSize;
-    sigaltstack(&stack, nullptr);
+  // An alternate stack for this thread, so a stack overflow still reaches
+  // the crash handler; one already set up (a sanitizer's) is kept. Mapped
+  // once and kept for the life of the process.
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0) {
+    void* memory = mmap(nullptr, kAltStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory != MAP_FAILED) {
+      stack_t stack{};
+      stack.ss_sp = memory;
+      stack.ss_size = kAltStackSize;
+      sigaltstack(&stack, nullptr);
+    }
   }
   InstallHandlers();
   std::atexit(OnExit);
