@@ -289,6 +289,34 @@ TEST_F(TerminalEndToEnd, StoppedAndContinuedFromOutsideDrawsEverythingAgain) {
   ExpectRestored(*term);
 }
 
+TEST_F(TerminalEndToEnd, SigtstpFromOutsideSuspendsLikeCtrlZ) {
+  TmuxTerminal::Options options;
+  options.env["PS1"] = "prompt$ ";
+  options.env["HISTFILE"] = "/dev/null";
+  TmuxTerminal term({"bash", "--norc", "--noprofile", "-i"}, options);
+  ASSERT_TRUE(term.Started()) << term.Error();
+  ASSERT_TRUE(term.WaitForText("prompt$"));
+  term.SendText(std::string("'") + kBinary + "' '" + file + "'");
+  term.SendKeys({"Enter"});
+  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  std::vector<int> children;
+  ASSERT_TRUE(TmuxTerminal::WaitUntil([&] {
+    children = TmuxTerminal::ChildrenOf(term.PanePid());
+    return !children.empty();
+  }));
+  ASSERT_EQ(kill(children.front(), SIGTSTP), 0);
+  ASSERT_TRUE(term.WaitForText("Stopped")) << term.ScreenText();
+  EXPECT_TRUE(TmuxTerminal::WaitUntil([&] { return term.Format("#{alternate_on}") == "0"; }));
+  EXPECT_EQ(term.Format("#{mouse_any_flag}"), "0");
+  term.SendText("fg");
+  term.SendKeys({"Enter"});
+  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  EXPECT_EQ(term.Format("#{mouse_any_flag}"), "1");
+  term.SendText("q");
+  ASSERT_TRUE(term.WaitForText("prompt$")) << term.ScreenText();
+  EXPECT_EQ(term.Format("#{alternate_on}"), "0");
+}
+
 // --- not a terminal -------------------------------------------------------------------------
 
 TEST(TerminalSetupFailure, StandardInputThatIsNotATerminalGivesTheMessageAndAFailureStatus) {
@@ -297,6 +325,15 @@ TEST(TerminalSetupFailure, StandardInputThatIsNotATerminalGivesTheMessageAndAFai
   EXPECT_NE(run.exitStatus, 0);
   EXPECT_NE(run.exitStatus, -1) << "it exits by itself";
   EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "no escape sequence reaches a non-terminal";
+}
+
+TEST(TerminalSetupFailure, WithoutAFileTheOpenDialogFailsTheSameWay) {
+  // The open dialog comes before the engine runs: it must not wait for a
+  // choice that can never be made.
+  const ProgramRun run = RunWithoutTerminal({kBinary}, "/dev/null");
+  EXPECT_EQ(run.output, "FATAL ERROR IN SETTING UP CONSOLE. Code: 25");
+  EXPECT_NE(run.exitStatus, 0);
+  EXPECT_NE(run.exitStatus, -1) << "it exits by itself";
 }
 
 }  // namespace

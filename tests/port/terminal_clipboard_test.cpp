@@ -6,6 +6,14 @@
 #include <set>
 #include <string>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "engine/port/terminal/child_process.h"
 #include "engine/port/terminal/system_clipboard.h"
 
 namespace kelm::port {
@@ -75,6 +83,45 @@ TEST(TerminalClipboardTool, ChoosesTheToolOfTheDesktopInUse) {
     const auto exists = [&](const std::string& name) { return c.installed.count(name) > 0; };
     EXPECT_EQ(ClipboardToolCommand(c.env, exists), c.expected) << c.name;
   }
+}
+
+TEST(TerminalClipboardTool, TheToolGetsTheTextOnItsInputWithoutBeingWaitedFor) {
+  char pattern[] = "/tmp/kelmhex-clip-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string out = dir + "/received";
+  // A stand-in clipboard tool: copies its input to a file, then lingers as
+  // the real tools do.
+  const std::string text = "copied \xc3\xa9 text\n" + std::string(200000, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(StartDetached({"sh", "-c", "cat > '" + out + "'.part && mv '" + out + "'.part '" + out + "'; sleep 1"},
+                            text));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900)) << "not waited for";
+  std::string received;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream in(out);
+    if (in) {
+      received.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(received, text);
+  ReapDetachedChildren();
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(TerminalClipboardTool, AMissingToolIsReported) {
+  EXPECT_FALSE(StartDetached({"kelmhex-no-such-clipboard-tool"}, "x"));
+  EXPECT_FALSE(StartDetached({}, "x"));
+}
+
+TEST(TerminalClipboardTool, FindsProgramsInPath) {
+  EXPECT_TRUE(FindInPath("sh"));
+  EXPECT_FALSE(FindInPath("kelmhex-no-such-clipboard-tool"));
+  EXPECT_TRUE(FindInPath("/bin/sh"));
+  EXPECT_FALSE(FindInPath("/etc/passwd")) << "not executable";
+  EXPECT_FALSE(FindInPath(""));
 }
 
 }  // namespace
