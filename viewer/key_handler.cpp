@@ -20,6 +20,8 @@
 #include "viewer/marks.h"
 #include "viewer/offset_forms.h"
 #include "viewer/offset_math.h"
+#include "viewer/search.h"
+#include "viewer/search_form.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -147,6 +149,7 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   if (markKey || markFallbackKey) HandleMarkKey();
   if (CtrlKey('B')) OpenLengthForm();
   if (CtrlKey('Q')) QuickMark();
+  if (CtrlKey('F')) OpenSearchForm();
 
   if (CtrlKey(VK_RIGHT) && selectionActive) {
     selection.start = SaturatingAdd(selection.start, selection.length);
@@ -158,6 +161,10 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   }
   if (CtrlKey(VK_UP)) ScrollRows(-1);
   if (CtrlKey(VK_DOWN)) ScrollRows(1);
+
+  // F3 and Shift+F3: the next and the previous match of the last search.
+  // (A running search takes Esc itself, before any box or this handler.)
+  HandleSearchKeys();
 
   HandleNavigationKey();
 

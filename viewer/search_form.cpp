@@ -1,0 +1,108 @@
+#include "viewer/search_form.h"
+
+#include <algorithm>
+
+#include "engine/core/engine.h"
+#include "engine/core/layer.h"
+#include "engine/port/console_port.h"
+#include "engine/port/console_types.h"
+#include "engine/widgets/text_input.h"
+#include "viewer/offset_forms.h"
+#include "viewer/search.h"
+
+using KelmCEngineV2::MenuObject;
+using KelmCEngineV2::Object;
+using KelmCEngineV2::TextInput;
+using KelmCEngineV2::Vector2;
+
+namespace {
+
+std::u16string typedText;
+
+// Width of the box's inside for a screen `screenWidth` columns wide: odd, so
+// that the box, centred on a cell, has whole cells on both sides.
+int32_t InnerWidthFor(int32_t screenWidth) {
+  int32_t width = std::clamp(screenWidth - 4, kSearchFormMinInnerWidth, kSearchFormMaxInnerWidth);
+  if (width % 2 == 0) --width;
+  return width;
+}
+
+// A one-line object whose left edge is the box's first inner column.
+Object* AddLine(MenuObject* box, float left, float y, std::u16string text) {
+  auto* line = new Object(Vector2(left, y), std::move(text));
+  line->anchor = KelmCEngineV2::kAnchorLeft;
+  box->AddChild(line);
+  return line;
+}
+
+// Shows why the pattern was refused, in red, cut to the box's inside.
+void ShowProblem(Object* line, std::u16string text, int32_t width) {
+  if (text.size() > static_cast<size_t>(width)) text.resize(static_cast<size_t>(width));
+  line->SetText(std::move(text));
+  line->FillForeground('C');
+}
+
+void CloseForm(Object* input) {
+  Object* box = input->parent;
+  if (box != nullptr && box->layer == KelmCEngineV2::menusLayer && !box->IsDestroyed()) {
+    box->Destroy();
+    return;
+  }
+  KelmCEngineV2::CloseTopMenu();
+}
+
+// The field's per-frame callback: acts once Enter was pressed.
+void SubmitPattern(Object* input, Object* problemLine, int32_t width) {
+  auto* field = dynamic_cast<TextInput*>(input);
+  if (field == nullptr || !EnterPressed()) return;
+  typedText = field->value;
+  const ParsedPattern parsed = ParseSearchPattern(field->value);
+  switch (parsed.outcome) {
+    case ParsedPattern::Outcome::Empty:
+      CloseForm(input);
+      return;
+    case ParsedPattern::Outcome::Invalid:
+      ShowProblem(problemLine, parsed.error, width);
+      // Enter took the focus away; give it back so the pattern can be fixed.
+      field->Focus();
+      return;
+    case ParsedPattern::Outcome::Valid:
+      break;
+  }
+  // The start is taken before the form goes: closing it changes nothing of
+  // the selection, but the search must start from what the user saw.
+  const uint64_t from = SearchStartAfterSelection();
+  CloseForm(input);
+  StartSearch(parsed.pattern, from, SearchDirection::Forward);
+}
+
+}  // namespace
+
+MenuObject* OpenSearchForm() {
+  using namespace KelmCEngineV2;
+  const int32_t screenWidth = mainEngine->GetScreenWidth();
+  const int32_t width = InnerWidthFor(screenWidth);
+  auto* box = new MenuObject(Vector2(static_cast<float>(screenWidth / 2), -3.0f), width, kSearchFormInnerHeight);
+  menusLayer->AddObject(box);
+  // An Enter pressed before the form opened must not count as its Enter.
+  (void)kelm::port::Port().GetAsyncKeyState(kelm::port::VK_RETURN);
+
+  const float left = -static_cast<float>((width - 1) / 2);
+  std::u16string label = kSearchFormLabel;
+  if (label.size() > static_cast<size_t>(width)) label.resize(static_cast<size_t>(width));
+  AddLine(box, left, 1.0f, std::move(label));
+  Object* problem = AddLine(box, left, -1.0f, std::u16string());
+
+  // Brackets, their blanks and the caret take five cells beside the text.
+  auto* field = new TextInput(Vector2(left, 0.0f), std::u16string(), width - 5, Any, Spaced);
+  field->anchor = kAnchorLeft;
+  field->value = typedText;
+  field->SetCallback([problem, width](Object* input) { SubmitPattern(input, problem, width); });
+  field->Focus();
+  box->AddChild(field);
+  return box;
+}
+
+const std::u16string& SearchFormText() { return typedText; }
+
+void ResetSearchFormForTests() { typedText.clear(); }

@@ -1,0 +1,31 @@
+// The search form (Ctrl+F): a box on the "Menus" layer with a focused text
+// field for the pattern, a line that says what may be typed, and a line for
+// what is wrong with the pattern. Enter with a valid pattern closes the form
+// and searches forward from the byte after the selection (or from the first
+// visible byte); an invalid one leaves the form open with the reason; an
+// empty one closes it. The field shows the last pattern typed.
+//
+// Frame thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/object.h"
+#include "engine/widgets/menu_object.h"
+
+// Widest inside of the box; narrower screens get a narrower box.
+inline constexpr int32_t kSearchFormMaxInnerWidth = 75;
+inline constexpr int32_t kSearchFormMinInnerWidth = 23;
+inline constexpr int32_t kSearchFormInnerHeight = 3;
+
+inline constexpr char16_t kSearchFormLabel[] = u"Find hex bytes (de ad be ef) or \"text";
+
+// Opens the form; yields the box, which the "Menus" layer owns.
+KelmCEngineV2::MenuObject* OpenSearchForm();
+
+// What was last typed into the form (shown again when it opens).
+const std::u16string& SearchFormText();
+
+// Only for tests: forgets the typed text.
+void ResetSearchFormForTests();
