@@ -545,30 +545,26 @@ void FileChooser::InsertText(std::u16string_view units) {
   Refilter();
 }
 
+std::string FileChooser::FolderNamed(const std::string& head) const {
+  if (head.empty()) return std::string(1, '/');  // a leading '/': the root
+  if (head == "~") return NormalizePath(ExpandHome("~"), folder_);
+  if (head == ".") return folder_;
+  if (head == "..") return ParentFolder(folder_);
+  return JoinPath(folder_, head);
+}
+
 void FileChooser::ResolveTypedFolders() {
   for (;;) {
     const size_t slash = text_.find('/');
     if (slash == std::string::npos) return;
     const std::string head = text_.substr(0, slash);
-    std::string target;
-    std::string cameFrom;
-    if (head.empty()) {
-      target = "/";
-    } else if (head == "~") {
-      target = NormalizePath(ExpandHome("~"), folder_);
-    } else if (head == ".") {
-      target = folder_;
-    } else if (head == "..") {
-      target = ParentFolder(folder_);
-      const size_t last = folder_.find_last_of('/');
-      cameFrom = folder_.substr(last + 1);
-    } else {
-      target = JoinPath(folder_, head);
-    }
+    const std::string target = FolderNamed(head);
     if (!IsDirectoryPath(target)) {
       message_ = u"No folder named \"" + DisplayName(head) + u"\"";
       return;
     }
+    // Going up highlights the folder we came from.
+    const std::string cameFrom = head == ".." ? folder_.substr(folder_.find_last_of('/') + 1) : std::string();
     text_.erase(0, slash + 1);
     Load(target, cameFrom);
   }

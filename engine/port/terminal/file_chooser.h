@@ -140,6 +140,8 @@ class FileChooser {
   void Refilter(const std::string& preferName = {});
   void InsertText(std::u16string_view units);
   void ResolveTypedFolders();
+  // The folder a typed path component names ("" is the root).
+  std::string FolderNamed(const std::string& head) const;
   void Activate();
   void ActOn(const ChooserEntry& entry);
   void Choose(const std::string& path);
