@@ -15,6 +15,7 @@
 #include "engine/widgets/menu_object.h"
 #include "ui/file_actions.h"
 #include "viewer/copy.h"
+#include "viewer/help_box.h"
 #include "viewer/inspector.h"
 #include "viewer/inspector_panel.h"
 #include "viewer/marks.h"
@@ -161,6 +162,9 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   }
   if (CtrlKey(VK_UP)) ScrollRows(-1);
   if (CtrlKey(VK_DOWN)) ScrollRows(1);
+
+  // F1: the keys and mouse actions in a box.
+  if (PlainKey(VK_F1)) OpenHelpBox();
 
   // F3 and Shift+F3: the next and the previous match of the last search.
   // (A running search takes Esc itself, before any box or this handler.)

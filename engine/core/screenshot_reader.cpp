@@ -1,0 +1,179 @@
+#include "engine/core/screenshot_reader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace KelmCEngineV2 {
+
+namespace {
+
+constexpr std::string_view kMagic = "kelmsh";
+
+uint32_t Read16(std::string_view bytes, size_t at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8);
+}
+
+// The value of a colour digit, or -1.
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// A byte as it can be shown in a message.
+std::string Printable(char c) {
+  const auto byte = static_cast<uint8_t>(c);
+  if (byte >= 0x20 && byte < 0x7F) return std::string("'") + c + "'";
+  static const char kHex[] = "0123456789ABCDEF";
+  return std::string("byte ") + kHex[byte >> 4] + kHex[byte & 0xF] + " hex";
+}
+
+struct PictureSize {
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+// Checks the header against the size of the whole file. `head` holds the
+// file's first bytes, up to the header's size.
+bool CheckHeader(std::string_view head, uint64_t fileSize, PictureSize& size, std::string& error) {
+  if (fileSize == 0) {
+    error = "empty file, not a screenshot";
+    return false;
+  }
+  const size_t compared = std::min(head.size(), kScreenshotMagicSize);
+  if (head.substr(0, compared) != kMagic.substr(0, compared)) {
+    error = "not a screenshot file (it does not start with \"kelmsh\")";
+    return false;
+  }
+  if (head.size() <= kScreenshotVersionOffset) {
+    error = "truncated: the file ends inside the header (" + std::to_string(fileSize) + " of " +
+            std::to_string(kScreenshotHeaderSize) + " bytes)";
+    return false;
+  }
+  const auto version = static_cast<uint8_t>(head[kScreenshotVersionOffset]);
+  if (version != kScreenshotVersion) {
+    error = "screenshot format version " + std::to_string(version) + " is not known (only version 1 is)";
+    return false;
+  }
+  if (fileSize == kScreenshotColoursOffset) {
+    error = "the screenshot holds no picture (the capture was abandoned after its first 7 bytes)";
+    return false;
+  }
+  if (head.size() < kScreenshotHeaderSize) {
+    error = "truncated: the file ends inside the header (" + std::to_string(fileSize) + " of " +
+            std::to_string(kScreenshotHeaderSize) + " bytes)";
+    return false;
+  }
+  size.width = Read16(head, kScreenshotWidthOffset);
+  size.height = Read16(head, kScreenshotHeightOffset);
+  const std::string cells = std::to_string(size.width) + " x " + std::to_string(size.height) + " cells";
+  if (uint64_t{size.width} * size.height > kMaxScreenshotCells) {
+    error = "a picture of " + cells + " is larger than any terminal (at most " +
+            std::to_string(kMaxScreenshotCells) + " cells are read)";
+    return false;
+  }
+  const uint64_t expected = ScreenshotFileSize(size.width, size.height);
+  if (fileSize < expected) {
+    error = "truncated: a picture of " + cells + " needs " + std::to_string(expected) +
+            " bytes, the file has " + std::to_string(fileSize);
+    return false;
+  }
+  if (fileSize > expected) {
+    error = "wrong size: a picture of " + cells + " needs exactly " + std::to_string(expected) +
+            " bytes, the file has " + std::to_string(fileSize);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+uint64_t ScreenshotFileSize(uint64_t width, uint64_t height) {
+  return kScreenshotHeaderSize + 4 * width * height;
+}
+
+bool DecodeScreenshot(std::string_view bytes, Screenshot& shot, std::string& error) {
+  PictureSize size;
+  if (!CheckHeader(bytes.substr(0, std::min(bytes.size(), kScreenshotHeaderSize)), bytes.size(), size, error)) {
+    return false;
+  }
+  Screenshot decoded;
+  for (size_t i = 0; i < 16; ++i) {
+    for (size_t c = 0; c < 3; ++c) {
+      decoded.colours.rgb[i][c] = static_cast<uint8_t>(bytes[kScreenshotColoursOffset + i * 3 + c]);
+    }
+  }
+  decoded.width = static_cast<int32_t>(size.width);
+  decoded.height = static_cast<int32_t>(size.height);
+  const size_t count = static_cast<size_t>(size.width) * size.height;
+  const size_t characters = kScreenshotHeaderSize;
+  const size_t foregrounds = characters + 2 * count;
+  const size_t backgrounds = foregrounds + count;
+  decoded.cells.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const int fg = DigitValue(bytes[foregrounds + i]);
+    const int bg = DigitValue(bytes[backgrounds + i]);
+    if (fg < 0 || bg < 0) {
+      const size_t row = size.width == 0 ? 0 : i / size.width;
+      const size_t column = size.width == 0 ? 0 : i % size.width;
+      error = std::string(fg < 0 ? "the foreground" : "the background") + " colour of the cell in row " +
+              std::to_string(row + 1) + ", column " + std::to_string(column + 1) + " is " +
+              Printable(bytes[fg < 0 ? foregrounds + i : backgrounds + i]) + ", not a hexadecimal digit";
+      return false;
+    }
+    decoded.cells[i].UnicodeChar = static_cast<char16_t>(Read16(bytes, characters + 2 * i));
+    decoded.cells[i].Attributes = static_cast<uint16_t>(fg | (bg << 4));
+  }
+  shot = std::move(decoded);
+  return true;
+}
+
+bool ReadScreenshotFile(const std::string& path, Screenshot& shot, std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec) {
+    error = "cannot open: " + ec.message();
+    return false;
+  }
+  if (fs::is_directory(status)) {
+    error = "a directory, not a screenshot file";
+    return false;
+  }
+  if (!fs::is_regular_file(status)) {
+    error = "not a regular file, so not a screenshot";
+    return false;
+  }
+  const uintmax_t fileSize = fs::file_size(path, ec);
+  if (ec) {
+    error = "cannot read: " + ec.message();
+    return false;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = "cannot open the file for reading";
+    return false;
+  }
+  std::string head(std::min<uintmax_t>(fileSize, kScreenshotHeaderSize), '\0');
+  file.read(head.data(), static_cast<std::streamsize>(head.size()));
+  if (static_cast<size_t>(file.gcount()) != head.size()) {
+    error = "cannot read the file";
+    return false;
+  }
+  PictureSize size;
+  if (!CheckHeader(head, fileSize, size, error)) return false;
+
+  std::string bytes(static_cast<size_t>(fileSize), '\0');
+  file.seekg(0);
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<uint64_t>(file.gcount()) != fileSize || file.peek() != std::char_traits<char>::eof()) {
+    error = "the file changed while it was read";
+    return false;
+  }
+  return DecodeScreenshot(bytes, shot, error);
+}
+
+}  // namespace KelmCEngineV2

@@ -1,0 +1,214 @@
+#include "ui/screenshot_view.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+
+#include "engine/port/terminal/codec/vt_output.h"
+#include "engine/port/utf.h"
+
+namespace {
+
+using KelmCEngineV2::Screenshot;
+using kelm::port::CHAR_INFO;
+
+constexpr std::string_view kCsi = "\x1b[";
+constexpr std::string_view kResetColours = "\x1b[0m";
+constexpr int kSgrTrueForeground = 38;
+constexpr int kSgrTrueBackground = 48;
+constexpr int kSgrDirectColour = 2;  // 38;2;r;g;b
+
+constexpr uint16_t kForegroundBits = 0x000F;
+constexpr int kBackgroundShift = 4;
+
+int ForegroundIndex(const CHAR_INFO& cell) { return cell.Attributes & kForegroundBits; }
+int BackgroundIndex(const CHAR_INFO& cell) { return (cell.Attributes >> kBackgroundShift) & kForegroundBits; }
+
+void AppendNumber(std::string& out, int value) { out += std::to_string(value); }
+
+void AppendTrueColour(std::string& out, int selector, const uint8_t rgb[3]) {
+  AppendNumber(out, selector);
+  out += ';';
+  AppendNumber(out, kSgrDirectColour);
+  for (int c = 0; c < 3; ++c) {
+    out += ';';
+    AppendNumber(out, rgb[c]);
+  }
+}
+
+// The SGR sequence that sets both colours of `cell` from scratch.
+void AppendColours(std::string& out, const Screenshot& shot, const CHAR_INFO& cell, ScreenshotColours mode) {
+  out += kCsi;
+  out += "0;";
+  if (mode == ScreenshotColours::TrueColour) {
+    AppendTrueColour(out, kSgrTrueForeground, shot.colours.rgb[ForegroundIndex(cell)]);
+    out += ';';
+    AppendTrueColour(out, kSgrTrueBackground, shot.colours.rgb[BackgroundIndex(cell)]);
+  } else {
+    AppendNumber(out, kelm::port::AnsiForeground(ForegroundIndex(cell)));
+    out += ';';
+    AppendNumber(out, kelm::port::AnsiBackground(BackgroundIndex(cell)));
+  }
+  out += 'm';
+}
+
+// #rrggbb of a colour table entry.
+std::string CssColour(const uint8_t rgb[3]) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string text = "#";
+  for (int c = 0; c < 3; ++c) {
+    text += kHex[rgb[c] >> 4];
+    text += kHex[rgb[c] & 0xF];
+  }
+  return text;
+}
+
+char DigitOf(int index) { return static_cast<char>(index < 10 ? '0' + index : 'A' + index - 10); }
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c; break;
+    }
+  }
+}
+
+// The title as text that is safe in a page: UTF-8 (a file name need not be;
+// invalid bytes become U+FFFD) without control characters.
+std::string CleanTitle(const std::string& title) {
+  std::u16string wide = kelm::port::FromUtf8(title);
+  for (char16_t& ch : wide) ch = ShownCharacter(ch);
+  return kelm::port::ToUtf8(wide);
+}
+
+}  // namespace
+
+ScreenshotColours ScreenshotColoursFor(const char* colorterm, const char* noColor) {
+  if (noColor != nullptr && noColor[0] != '\0') return ScreenshotColours::None;
+  if (colorterm != nullptr) {
+    const std::string_view value = colorterm;
+    if (value == "truecolor" || value == "24bit") return ScreenshotColours::TrueColour;
+  }
+  return ScreenshotColours::Standard16;
+}
+
+char16_t ShownCharacter(char16_t ch) {
+  return kelm::port::IsSafeCellCharacter(ch) ? ch : kelm::port::kReplacementCell;
+}
+
+std::string ScreenshotTerminalText(const Screenshot& shot, ScreenshotColours colours) {
+  std::string out;
+  out.reserve(shot.cells.size() * 2 + static_cast<size_t>(shot.height) * 32);
+  std::u16string run;
+  for (int32_t row = 0; row < shot.height; ++row) {
+    run.clear();
+    for (int32_t column = 0; column < shot.width; ++column) {
+      const CHAR_INFO& cell = shot.At(column, row);
+      if (colours != ScreenshotColours::None &&
+          (column == 0 || cell.Attributes != shot.At(column - 1, row).Attributes)) {
+        out += kelm::port::ToUtf8(run);
+        run.clear();
+        AppendColours(out, shot, cell, colours);
+      }
+      run += ShownCharacter(cell.UnicodeChar);
+    }
+    out += kelm::port::ToUtf8(run);
+    if (colours != ScreenshotColours::None && shot.width > 0) out += kResetColours;
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ScreenshotHtml(const Screenshot& shot, const std::string& title) {
+  const std::string cleanTitle = CleanTitle(title);
+  std::string page;
+  page.reserve(shot.cells.size() * 4 + 4096);
+  page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+  AppendEscaped(page, cleanTitle);
+  page += "</title>\n<style>\n";
+  page += "body { background: #1c1c1c; color: #d0d0d0; font-family: sans-serif; margin: 1em; }\n";
+  page += "pre.screen { font-family: \"DejaVu Sans Mono\", \"Liberation Mono\", Consolas, monospace; "
+          "font-size: 14px; line-height: 1.2; margin: 0; padding: 0; display: inline-block; }\n";
+  page += "table.colours { border-collapse: collapse; font-family: monospace; }\n";
+  page += "table.colours td { padding: 2px 8px; border: 1px solid #444444; }\n";
+  for (int i = 0; i < 16; ++i) {
+    const std::string colour = CssColour(shot.colours.rgb[i]);
+    page += ".f";
+    page += DigitOf(i);
+    page += " { color: " + colour + "; }\n";
+    page += ".b";
+    page += DigitOf(i);
+    page += " { background-color: " + colour + "; }\n";
+  }
+  page += "</style>\n</head>\n<body>\n<h1>";
+  AppendEscaped(page, cleanTitle);
+  page += "</h1>\n<p>" + std::to_string(shot.width) + " &times; " + std::to_string(shot.height) +
+          " cells</p>\n<pre class=\"screen\">";
+
+  std::u16string run;
+  for (int32_t row = 0; row < shot.height; ++row) {
+    if (row > 0) page += '\n';
+    int32_t column = 0;
+    while (column < shot.width) {
+      const uint16_t attributes = shot.At(column, row).Attributes;
+      run.clear();
+      while (column < shot.width && shot.At(column, row).Attributes == attributes) {
+        run += ShownCharacter(shot.At(column, row).UnicodeChar);
+        ++column;
+      }
+      const CHAR_INFO& first = shot.At(column - 1, row);
+      page += "<span class=\"f";
+      page += DigitOf(ForegroundIndex(first));
+      page += " b";
+      page += DigitOf(BackgroundIndex(first));
+      page += "\">";
+      AppendEscaped(page, kelm::port::ToUtf8(run));
+      page += "</span>";
+    }
+  }
+  page += "</pre>\n<h2>Colour table</h2>\n<table class=\"colours\">\n"
+          "<tr><th>index</th><th>colour</th><th>red, green, blue</th></tr>\n";
+  for (int i = 0; i < 16; ++i) {
+    const uint8_t* rgb = shot.colours.rgb[i];
+    page += "<tr><td>" + std::to_string(i) + "</td><td class=\"b";
+    page += DigitOf(i);
+    page += "\">&nbsp;&nbsp;&nbsp;&nbsp;</td><td>" + CssColour(rgb) + " (" + std::to_string(rgb[0]) + ", " +
+            std::to_string(rgb[1]) + ", " + std::to_string(rgb[2]) + ")</td></tr>\n";
+  }
+  page += "</table>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string DefaultHtmlPath(const std::string& screenshotPath) {
+  constexpr std::string_view kScreenshotExtension = ".ss";
+  const size_t slash = screenshotPath.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  // A name that is only ".ss" has no stem to keep; it gets ".html" added.
+  if (screenshotPath.size() > nameStart + kScreenshotExtension.size() &&
+      screenshotPath.compare(screenshotPath.size() - kScreenshotExtension.size(), kScreenshotExtension.size(),
+                             kScreenshotExtension) == 0) {
+    return screenshotPath.substr(0, screenshotPath.size() - kScreenshotExtension.size()) + ".html";
+  }
+  return screenshotPath + ".html";
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    error = std::string("cannot create: ") + std::strerror(errno);
+    return false;
+  }
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.close();
+  if (!file) {
+    error = "cannot write the whole page";
+    return false;
+  }
+  return true;
+}

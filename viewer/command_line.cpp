@@ -1,0 +1,158 @@
+#include "viewer/command_line.h"
+
+#include <filesystem>
+#include <ostream>
+#include <string_view>
+
+#include "engine/core/screenshot_reader.h"
+#include "ui/screenshot_view.h"
+#include "viewer/help_text.h"
+
+namespace {
+
+constexpr std::string_view kEndOfOptions = "--";
+constexpr std::string_view kShowScreenshot = "--show-screenshot";
+constexpr std::string_view kScreenshotToHtml = "--screenshot-to-html";
+
+CommandLine UsageError(std::string message) {
+  CommandLine command;
+  command.action = CommandAction::UsageError;
+  command.error = std::move(message);
+  return command;
+}
+
+// "--name=value": the value when `arg` is the option with an attached value.
+std::optional<std::string> AttachedValue(std::string_view arg, std::string_view option) {
+  if (arg.size() > option.size() && arg.substr(0, option.size()) == option && arg[option.size()] == '=') {
+    return std::string(arg.substr(option.size() + 1));
+  }
+  return std::nullopt;
+}
+
+// The screenshot options: their file (attached or the next argument), an
+// optional output for the HTML page, and nothing after that.
+CommandLine ParseScreenshotOption(CommandAction action, std::string_view option, int argc,
+                                  const char* const* argv, int at) {
+  CommandLine command;
+  command.action = action;
+  const std::string_view arg = argv[at];
+  int next = at + 1;
+  if (std::optional<std::string> attached = AttachedValue(arg, option)) {
+    command.file = std::move(*attached);
+  } else if (next < argc) {
+    command.file = argv[next++];
+  }
+  if (!command.file || command.file->empty()) {
+    return UsageError("option '" + std::string(option) + "' needs a screenshot file (FILE.ss)");
+  }
+  if (action == CommandAction::ScreenshotToHtml) {
+    if (next < argc) {
+      command.output = argv[next++];
+      if (command.output.empty()) return UsageError("the HTML output file name is empty");
+    } else {
+      command.output = DefaultHtmlPath(*command.file);
+    }
+  }
+  if (next < argc) return UsageError("unexpected argument '" + std::string(argv[next]) + "'");
+  return command;
+}
+
+void WriteFailure(std::ostream& err, const std::string& path, const std::string& message) {
+  err << kProgramName << ": " << path << ": " << message << '\n';
+}
+
+// Whether two paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const bool same = std::filesystem::equivalent(a, b, ec);
+  return !ec && same;
+}
+
+int Finish(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (!out) {
+    err << kProgramName << ": cannot write to standard output\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  CommandLine command;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr) break;
+    const std::string_view arg = argv[i];
+    if (arg == kEndOfOptions) {
+      if (i + 1 < argc && argv[i + 1] != nullptr) command.file = argv[i + 1];
+      return command;
+    }
+    if (arg == "-h" || arg == "--help") {
+      command.action = CommandAction::Help;
+      return command;
+    }
+    if (arg == "-V" || arg == "--version") {
+      command.action = CommandAction::Version;
+      return command;
+    }
+    if (arg == kShowScreenshot || AttachedValue(arg, kShowScreenshot)) {
+      return ParseScreenshotOption(CommandAction::ShowScreenshot, kShowScreenshot, argc, argv, i);
+    }
+    if (arg == kScreenshotToHtml || AttachedValue(arg, kScreenshotToHtml)) {
+      return ParseScreenshotOption(CommandAction::ScreenshotToHtml, kScreenshotToHtml, argc, argv, i);
+    }
+    if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + std::string(arg) + "'");
+    // The first argument that is not an option is the file; the rest is
+    // ignored.
+    command.file = std::string(arg);
+    return command;
+  }
+  return command;
+}
+
+int RunCommandLineAction(const CommandLine& command, std::ostream& out, std::ostream& err,
+                         const char* colorterm, const char* noColor) {
+  switch (command.action) {
+    case CommandAction::View:
+      return kExitOk;  // the viewer is started by the caller
+    case CommandAction::Help:
+      out << UsageText();
+      return Finish(out, err);
+    case CommandAction::Version:
+      out << VersionText();
+      return Finish(out, err);
+    case CommandAction::UsageError:
+      err << kProgramName << ": " << command.error << '\n' << UsageHint();
+      return kExitUsage;
+    case CommandAction::ShowScreenshot:
+    case CommandAction::ScreenshotToHtml:
+      break;
+  }
+
+  const std::string& path = command.file.value_or(std::string());
+  KelmCEngineV2::Screenshot shot;
+  std::string error;
+  if (!KelmCEngineV2::ReadScreenshotFile(path, shot, error)) {
+    WriteFailure(err, path, error);
+    return kExitFailure;
+  }
+
+  if (command.action == CommandAction::ShowScreenshot) {
+    out << ScreenshotTerminalText(shot, ScreenshotColoursFor(colorterm, noColor));
+    return Finish(out, err);
+  }
+
+  if (SameFile(path, command.output)) {
+    WriteFailure(err, command.output, "is the screenshot itself; name another output file");
+    return kExitFailure;
+  }
+  const std::string title = std::filesystem::path(path).filename().string();
+  if (!WriteTextFile(command.output, ScreenshotHtml(shot, title), error)) {
+    WriteFailure(err, command.output, error);
+    return kExitFailure;
+  }
+  out << kProgramName << ": wrote " << command.output << " (" << shot.width << " x " << shot.height
+      << " cells)\n";
+  return Finish(out, err);
+}
