@@ -302,7 +302,8 @@ std::string TmuxTerminal::Format(const std::string& format) {
 bool TmuxTerminal::PaneDead() { return Format("#{pane_dead}") == "1"; }
 
 bool TmuxTerminal::WaitForExit(int timeoutMs) {
-  return WaitUntil([this] { return PaneDead(); }, timeoutMs);
+  // tmux marks the pane dead a moment before it has the exit status.
+  return WaitUntil([this] { return ExitStatus().has_value(); }, timeoutMs);
 }
 
 std::optional<int> TmuxTerminal::ExitStatus() {
