@@ -494,5 +494,4 @@ void ResetSearchForTests() {
   running.reset();
   lastPattern.reset();
   searchSettings = SearchSettings{};
-  ResetSearchFormForTests();
 }

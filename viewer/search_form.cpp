@@ -17,8 +17,6 @@ using KelmCEngineV2::Vector2;
 
 namespace {
 
-std::u16string typedText;
-
 // Width of the box's inside for a screen `screenWidth` columns wide: odd, so
 // that the box, centred on a cell, has whole cells on both sides.
 int32_t InnerWidthFor(int32_t screenWidth) {
@@ -55,7 +53,6 @@ void CloseForm(Object* input) {
 void SubmitPattern(Object* input, Object* problemLine, int32_t width) {
   auto* field = dynamic_cast<TextInput*>(input);
   if (field == nullptr || !EnterPressed()) return;
-  typedText = field->value;
   const ParsedPattern parsed = ParseSearchPattern(field->value);
   switch (parsed.outcome) {
     case ParsedPattern::Outcome::Empty:
@@ -96,13 +93,8 @@ MenuObject* OpenSearchForm() {
   // Brackets, their blanks and the caret take five cells beside the text.
   auto* field = new TextInput(Vector2(left, 0.0f), std::u16string(), width - 5, Any, Spaced);
   field->anchor = kAnchorLeft;
-  field->value = typedText;
   field->SetCallback([problem, width](Object* input) { SubmitPattern(input, problem, width); });
   field->Focus();
   box->AddChild(field);
   return box;
 }
-
-const std::u16string& SearchFormText() { return typedText; }
-
-void ResetSearchFormForTests() { typedText.clear(); }

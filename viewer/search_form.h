@@ -3,13 +3,12 @@
 // what is wrong with the pattern. Enter with a valid pattern closes the form
 // and searches forward from the byte after the selection (or from the first
 // visible byte); an invalid one leaves the form open with the reason; an
-// empty one closes it. The field shows the last pattern typed.
+// empty one closes it. The field starts empty (F3 repeats the last search).
 //
 // Frame thread only.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "engine/core/object.h"
 #include "engine/widgets/menu_object.h"
@@ -24,8 +23,3 @@ inline constexpr char16_t kSearchFormLabel[] = u"Find hex bytes (de ad be ef) or
 // Opens the form; yields the box, which the "Menus" layer owns.
 KelmCEngineV2::MenuObject* OpenSearchForm();
 
-// What was last typed into the form (shown again when it opens).
-const std::u16string& SearchFormText();
-
-// Only for tests: forgets the typed text.
-void ResetSearchFormForTests();

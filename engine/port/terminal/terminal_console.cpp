@@ -14,6 +14,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/port/terminal/child_process.h"
+#include "engine/port/terminal/codec/vt_keymap.h"
 #include "engine/port/terminal/command_line.h"
 #include "engine/port/terminal/file_chooser.h"
 #include "engine/port/terminal/terminal_dialogs.h"
@@ -45,6 +46,25 @@ bool IsModifierKey(uint16_t vk) { return vk == VK_SHIFT || vk == VK_CONTROL || v
 bool IsSuspendKey(const KEY_EVENT_RECORD& key) {
   return key.wVirtualKeyCode == 'Z' && HasCtrl(key.dwControlKeyState) && !HasAlt(key.dwControlKeyState) &&
          (key.dwControlKeyState & SHIFT_PRESSED) == 0;
+}
+
+// The console never asks for the cursor position, so a "reply" of the form
+// CSI 1 ; m R is xterm's F3 with the modifiers m (Shift+F3 is CSI 1;2R, the
+// key that finds the previous match).
+bool ModifiedF3FromReply(const std::string& reply, vt::Key& key) {
+  constexpr std::string_view kPrefix = "\x1b[1;";
+  if (reply.size() < kPrefix.size() + 2 || reply.compare(0, kPrefix.size(), kPrefix) != 0 || reply.back() != 'R') {
+    return false;
+  }
+  int modifiers = 0;
+  for (size_t i = kPrefix.size(); i + 1 < reply.size(); ++i) {
+    const char c = reply[i];
+    if (c < '0' || c > '9' || modifiers > 255) return false;
+    modifiers = modifiers * 10 + (c - '0');
+  }
+  if (modifiers < 2) return false;
+  key = vt::Key{VK_F3, 0, vt::ModifiersFromParameter(modifiers)};
+  return true;
 }
 
 uint32_t OpenWithError(int error) {
@@ -332,10 +352,17 @@ void TerminalConsole::Queue(const INPUT_RECORD& record) {
 void TerminalConsole::Dispatch(std::vector<VtEvent>& events) {
   for (VtEvent& event : events) {
     switch (event.kind) {
-      case VtEvent::Kind::Reply:
+      case VtEvent::Kind::Reply: {
         if (event.replyType == VtEvent::ReplyType::KittyKeyboardFlags) sawKittyFlags_ = true;
         if (event.replyType == VtEvent::ReplyType::PrimaryDeviceAttributes) sawDeviceAttributes_ = true;
+        vt::Key key;
+        if (event.replyType == VtEvent::ReplyType::CursorPosition && ModifiedF3FromReply(event.reply, key)) {
+          std::vector<VtEvent> press;
+          vt::EmitKey(key, press);
+          for (const VtEvent& part : press) Queue(part.record);
+        }
         break;
+      }
       case VtEvent::Kind::Paste:
         // The pasted text goes through the clipboard and arrives as Ctrl+V, so
         // a text field takes it by its own rules.

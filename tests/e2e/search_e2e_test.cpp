@@ -1,0 +1,173 @@
+// End to end in tmux: Ctrl+F with hex bytes and with non-ASCII text, F3 and
+// Shift+F3 as the terminal sends them, the wrap note, the not-found pop-up,
+// and a long search on a sparse 1 TiB file that shows its progress and
+// stops on Esc while the screen keeps answering.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/tmux_terminal.h"
+
+namespace {
+
+using kelm::e2e::TmuxTerminal;
+
+// The 120 x 30 pane: the grid's first row is screen row 2; the status row
+// (the selection's offset in its first 16 cells) is the last one.
+constexpr int kFirstGridRow = 2;
+constexpr int kStatusRow = 29;
+
+std::string Ctrl(char letter) { return std::string(1, static_cast<char>(letter - 'A' + 1)); }
+
+bool RowStartsWith(const std::vector<std::string>& rows, int row, const std::string& text) {
+  return rows.size() > static_cast<size_t>(row) && rows[static_cast<size_t>(row)].rfind(text, 0) == 0;
+}
+
+class SearchEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef KELMHEX_BINARY
+    GTEST_SKIP() << "the kelmhex program is not built";
+#else
+    if (!TmuxTerminal::Available()) GTEST_SKIP() << "tmux is not installed";
+    directory = std::filesystem::temp_directory_path() /
+                ("kelmhex-search-e2e-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(directory);
+#endif
+  }
+  void TearDown() override {
+    terminal.reset();
+    if (!directory.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(directory, ignored);
+    }
+  }
+
+  void OpenPath(const std::string& path, const std::string& firstRow) {
+#ifdef KELMHEX_BINARY
+    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path});
+    ASSERT_TRUE(terminal->Started()) << terminal->Error();
+    ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
+#else
+    (void)path;
+    (void)firstRow;
+#endif
+  }
+
+  // Waits until the status row shows the selection at `offset`.
+  bool WaitForSelectionAt(const std::string& offset) {
+    return terminal->WaitForScreen(
+        [&](const std::vector<std::string>& rows) { return RowStartsWith(rows, kStatusRow, offset); });
+  }
+
+  void Search(const std::string& typed) {
+    terminal->SendBytes(Ctrl('F'));
+    ASSERT_TRUE(terminal->WaitForText("Find hex bytes")) << terminal->ScreenText();
+    terminal->SendText(typed);
+    ASSERT_TRUE(terminal->WaitForText("[ " + typed)) << terminal->ScreenText();
+    terminal->SendKeys({"Enter"});
+  }
+
+  std::filesystem::path directory;
+  std::unique_ptr<TmuxTerminal> terminal;
+};
+
+TEST_F(SearchEndToEnd, HexAndTextSearchesNextPreviousWrapAndNotFound) {
+  // 8 KiB of 0x2E with DE AD BE EF at 0x1000 and 0x1800 and "Köln" at 0x300.
+  std::vector<uint8_t> bytes(8192, 0x2E);
+  const uint8_t pattern[] = {0xDE, 0xAD, 0xBE, 0xEF};
+  std::copy(std::begin(pattern), std::end(pattern), bytes.begin() + 0x1000);
+  std::copy(std::begin(pattern), std::end(pattern), bytes.begin() + 0x1800);
+  const std::string city = "K\xC3\xB6ln";
+  std::copy(city.begin(), city.end(), bytes.begin() + 0x300);
+  const std::string path = (directory / "data.bin").string();
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  OpenPath(path, "0000000000000000| 2E 2E");
+  if (HasFatalFailure()) return;
+
+  // The first match is off screen: its row comes to the top, selected.
+  Search("de ad be ef");
+  ASSERT_TRUE(WaitForSelectionAt("0000000000001000")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& rows) {
+    return RowStartsWith(rows, kFirstGridRow, "0000000000000FF0| 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E 2E DE AD BE EF");
+  })) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("len: 0000000000000004 4")) << terminal->ScreenText();
+
+  // F3: the next one; F3 again wraps to the first and says so.
+  terminal->SendKeys({"F3"});
+  ASSERT_TRUE(WaitForSelectionAt("0000000000001800")) << terminal->ScreenText();
+  terminal->SendKeys({"F3"});
+  ASSERT_TRUE(WaitForSelectionAt("0000000000001000")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("find: wrapped to the start")) << terminal->ScreenText();
+  // Shift+F3 from the first wraps to the last.
+  terminal->SendKeys({"S-F3"});
+  ASSERT_TRUE(WaitForSelectionAt("0000000000001800")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("find: wrapped to the end")) << terminal->ScreenText();
+
+  // Text with a non-ASCII letter, found as its UTF-8 bytes (wrapping).
+  Search("\"K\xC3\xB6ln");
+  ASSERT_TRUE(WaitForSelectionAt("0000000000000300")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("len: 0000000000000005 5")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("find: wrapped to the start")) << terminal->ScreenText();
+
+  // An invalid pattern is explained in the form; Esc twice leaves it.
+  Search("de a");
+  EXPECT_TRUE(terminal->WaitForText("Each byte needs two hex digits")) << terminal->ScreenText();
+  // The first Esc takes the keyboard from the field (its caret goes), the
+  // second closes the box.
+  terminal->SendKeys({"Escape"});
+  EXPECT_TRUE(terminal->WaitForText("[ de a ]")) << terminal->ScreenText();
+  terminal->SendKeys({"Escape"});
+  EXPECT_TRUE(terminal->WaitForTextGone("Find hex bytes")) << terminal->ScreenText();
+
+  // A pattern that is not there: the pop-up.
+  Search("ca fe");
+  EXPECT_TRUE(terminal->WaitForText("Pattern not found: CA FE")) << terminal->ScreenText();
+
+  terminal->SendKeys({"Escape"});
+  EXPECT_TRUE(terminal->WaitForTextGone("Pattern not found")) << terminal->ScreenText();
+  terminal->SendText("q");
+  EXPECT_TRUE(terminal->WaitForExit());
+}
+
+TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) {
+  // A sparse 1 TiB file of zeros: a search for a missing pattern would take
+  // many minutes.
+  const std::string path = (directory / "huge.bin").string();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  const bool sized = ::ftruncate(fd, static_cast<off_t>(uint64_t{1} << 40)) == 0;
+  ::close(fd);
+  if (!sized) GTEST_SKIP() << "this file system cannot hold a sparse 1 TiB file";
+  OpenPath(path, "0000000000000000| 00 00");
+  if (HasFatalFailure()) return;
+
+  Search("12 34 56");
+  ASSERT_TRUE(terminal->WaitForText("(Esc stops)")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("% at 0000000")) << terminal->ScreenText();
+
+  // The screen answers while the search runs: Page Down scrolls.
+  terminal->SendKeys({"PageDown"});
+  EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& rows) {
+    return RowStartsWith(rows, kFirstGridRow, "0000000000000208| 00");
+  })) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("(Esc stops)")) << terminal->ScreenText();
+
+  terminal->SendKeys({"Escape"});
+  EXPECT_TRUE(terminal->WaitForText("find: stopped at 0000")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForTextGone("(Esc stops)")) << terminal->ScreenText();
+
+  terminal->SendText("q");
+  EXPECT_TRUE(terminal->WaitForExit());
+}
+
+}  // namespace
