@@ -99,6 +99,7 @@ const std::vector<HelpSection> kKeySections = {
          {"F1", "this help"},
          {"F2", "save the screen as a screenshot"},
          {"Esc", "close the topmost box"},
+         {"Ctrl+Z", "suspend to the shell (fg brings the viewer back)"},
          {"q, F10", "quit"},
      }},
     {"Mouse",

@@ -1,0 +1,204 @@
+// Showing screenshots: the picture as terminal text in 16 or 24-bit colours
+// or none, every character sanitised like the terminal output does it, and
+// the self-contained HTML page with its grid, colour classes and colour
+// table, every text escaped.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/core/screenshot.h"
+#include "engine/core/screenshot_reader.h"
+#include "ui/screenshot_view.h"
+
+namespace {
+
+using KelmCEngineV2::Screenshot;
+using kelm::port::CHAR_INFO;
+
+Screenshot Picture(int width, int height, std::vector<CHAR_INFO> cells) {
+  Screenshot shot;
+  shot.width = width;
+  shot.height = height;
+  shot.cells = std::move(cells);
+  for (int i = 0; i < 16; ++i) {
+    shot.colours.rgb[i][0] = static_cast<uint8_t>(i);
+    shot.colours.rgb[i][1] = static_cast<uint8_t>(0x10 + i);
+    shot.colours.rgb[i][2] = static_cast<uint8_t>(0xF0 + i);
+  }
+  return shot;
+}
+
+size_t Count(const std::string& text, const std::string& needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+// --- terminal text -----------------------------------------------------------------------
+
+TEST(ScreenshotTerminal, StandardColoursMapConsoleIndexesToAnsi) {
+  // Console 1 is blue and 4 red; ANSI has them the other way round. 12 is
+  // bright red on the console.
+  const Screenshot shot = Picture(3, 1, {{u'A', 0x41}, {u'B', 0x41}, {u'C', 0x0C}});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::Standard16),
+            "\x1b[0;34;41mAB\x1b[0;91;40mC\x1b[0m\n");
+}
+
+TEST(ScreenshotTerminal, TrueColourComesFromTheFilesTable) {
+  const Screenshot shot = Picture(2, 2, {{u'x', 0x7E}, {u'y', 0x7E}, {u'z', 0x07}, {u'w', 0x70}});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::TrueColour),
+            "\x1b[0;38;2;14;30;254;48;2;7;23;247mxy\x1b[0m\n"
+            "\x1b[0;38;2;7;23;247;48;2;0;16;240mz\x1b[0;38;2;0;16;240;48;2;7;23;247mw\x1b[0m\n");
+}
+
+TEST(ScreenshotTerminal, EveryRowStartsWithItsColoursAndEndsReset) {
+  // The same colours on both rows: the second row still sets them, so a
+  // terminal that wrapped or a pager that cut a line shows them right.
+  const Screenshot shot = Picture(1, 3, {{u'a', 0x1F}, {u'b', 0x1F}, {u'c', 0x1F}});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::Standard16),
+            "\x1b[0;97;44ma\x1b[0m\n\x1b[0;97;44mb\x1b[0m\n\x1b[0;97;44mc\x1b[0m\n");
+}
+
+TEST(ScreenshotTerminal, NoColoursGivesPlainRows) {
+  const Screenshot shot = Picture(2, 2, {{u'a', 0x1F}, {u' ', 0x42}, {u'c', 0x00}, {u'd', 0xFF}});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::None), "a \ncd\n");
+}
+
+TEST(ScreenshotTerminal, CharactersThatCouldActOnTheTerminalBecomeDots) {
+  // ESC, BEL, DEL, a C1 CSI, a bidi override, a lone surrogate and a
+  // double-width character; then an accented letter, which stays.
+  const Screenshot shot = Picture(8, 1, {{0x1B, 7}, {0x07, 7}, {0x7F, 7}, {0x9B, 7}, {0x202E, 7}, {0xD800, 7},
+                                         {0x4E2D, 7}, {0x00E9, 7}});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::None), ".......\xC3\xA9\n");
+  const std::string coloured = ScreenshotTerminalText(shot, ScreenshotColours::Standard16);
+  // The only escapes are the two colour sequences.
+  EXPECT_EQ(Count(coloured, "\x1b"), 2u);
+  EXPECT_EQ(Count(coloured, "\x1b["), 2u);
+}
+
+TEST(ScreenshotTerminal, AnEmptyPictureIsBlankLines) {
+  const Screenshot shot = Picture(0, 2, {});
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::Standard16), "\n\n");
+}
+
+TEST(ScreenshotTerminal, ColoursChosenFromTheEnvironment) {
+  EXPECT_EQ(ScreenshotColoursFor(nullptr, nullptr), ScreenshotColours::Standard16);
+  EXPECT_EQ(ScreenshotColoursFor("truecolor", nullptr), ScreenshotColours::TrueColour);
+  EXPECT_EQ(ScreenshotColoursFor("24bit", nullptr), ScreenshotColours::TrueColour);
+  EXPECT_EQ(ScreenshotColoursFor("yes", nullptr), ScreenshotColours::Standard16);
+  EXPECT_EQ(ScreenshotColoursFor("truecolor", ""), ScreenshotColours::TrueColour);
+  EXPECT_EQ(ScreenshotColoursFor("truecolor", "1"), ScreenshotColours::None);
+  EXPECT_EQ(ScreenshotColoursFor(nullptr, "yes"), ScreenshotColours::None);
+}
+
+// --- the HTML page -----------------------------------------------------------------------
+
+// The text of the page's grid: tags removed, entities turned back.
+std::string GridText(const std::string& page) {
+  const std::string open = "<pre class=\"screen\">";
+  const size_t start = page.find(open);
+  const size_t end = page.find("</pre>");
+  if (start == std::string::npos || end == std::string::npos) return "(no grid)";
+  std::string inner = page.substr(start + open.size(), end - start - open.size());
+  std::string text;
+  bool inTag = false;
+  for (char c : inner) {
+    if (c == '<') inTag = true;
+    if (!inTag) text += c;
+    if (c == '>') inTag = false;
+  }
+  const std::pair<const char*, const char*> entities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [entity, character] : entities) {
+    for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1)) {
+      text.replace(at, std::string(entity).size(), character);
+    }
+  }
+  return text;
+}
+
+TEST(ScreenshotHtmlPage, GridHoldsEveryRowEscaped) {
+  const Screenshot shot = Picture(4, 2, {{u'<', 7}, {u'&', 7}, {u'>', 7}, {u'"', 7},
+                                         {u'\'', 7}, {0x1B, 7}, {0x00E9, 7}, {u' ', 7}});
+  const std::string page = ScreenshotHtml(shot, "shot.ss");
+  EXPECT_EQ(GridText(page), "<&>\"\n'.\xC3\xA9 ");
+  // Inside the grid the markup characters only appear as entities.
+  EXPECT_NE(page.find("&lt;&amp;&gt;&quot;"), std::string::npos);
+  EXPECT_EQ(page.find('\x1b'), std::string::npos);
+}
+
+TEST(ScreenshotHtmlPage, CellsCarryTheirColourClasses) {
+  const Screenshot shot = Picture(3, 1, {{u'a', 0x4E}, {u'b', 0x4E}, {u'c', 0xF0}});
+  const std::string page = ScreenshotHtml(shot, "t");
+  EXPECT_NE(page.find("<span class=\"fE b4\">ab</span><span class=\"f0 bF\">c</span>"), std::string::npos);
+  // The classes come from the file's colour table, not from a fixed palette.
+  EXPECT_NE(page.find(".fE { color: #0e1efe; }"), std::string::npos);
+  EXPECT_NE(page.find(".b4 { background-color: #0414f4; }"), std::string::npos);
+}
+
+TEST(ScreenshotHtmlPage, ShowsTheColourTable) {
+  const std::string page = ScreenshotHtml(Picture(1, 1, {{u'x', 7}}), "t");
+  const size_t table = page.find("<table class=\"colours\">");
+  ASSERT_NE(table, std::string::npos);
+  const std::string rows = page.substr(table);
+  EXPECT_EQ(Count(rows, "<tr><td>"), 16u);
+  EXPECT_NE(rows.find("<td>9</td><td class=\"b9\">"), std::string::npos);
+  EXPECT_NE(rows.find("#0919f9 (9, 25, 249)"), std::string::npos);
+}
+
+TEST(ScreenshotHtmlPage, IsSelfContainedWithAnEscapedTitle) {
+  const std::string page = ScreenshotHtml(Picture(1, 1, {{u'x', 7}}), "a<b>&\"c'\x1b.ss");
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+  EXPECT_NE(page.find("<title>a&lt;b&gt;&amp;&quot;c&#39;..ss</title>"), std::string::npos);
+  for (const char* external : {"<script", "<link", "src=", "http:", "https:", "url("}) {
+    EXPECT_EQ(page.find(external), std::string::npos) << external;
+  }
+  EXPECT_NE(page.find("</html>"), std::string::npos);
+}
+
+TEST(ScreenshotHtmlPage, AWholeFrameFromTheEncoderKeepsItsShape) {
+  // 119 x 30 cells of the encoder's output read back and laid out.
+  std::vector<CHAR_INFO> cells;
+  for (int i = 0; i < 119 * 30; ++i) {
+    cells.push_back(CHAR_INFO{static_cast<char16_t>(u'!' + i % 90), static_cast<uint16_t>(i % 256)});
+  }
+  kelm::port::ColourTable colours;
+  Screenshot shot;
+  std::string error;
+  ASSERT_TRUE(KelmCEngineV2::DecodeScreenshot(KelmCEngineV2::EncodeScreenshot(cells, 119, 30, &colours), shot, error));
+  const std::string grid = GridText(ScreenshotHtml(shot, "frame"));
+  std::vector<std::string> rows;
+  std::stringstream stream(grid);
+  for (std::string row; std::getline(stream, row);) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 30u);
+  for (const std::string& row : rows) EXPECT_EQ(row.size(), 119u);
+  EXPECT_EQ(rows[1].substr(0, 3), ">?@");  // cells 119, 120, 121
+}
+
+// --- writing ----------------------------------------------------------------------------
+
+TEST(ScreenshotHtmlPage, WrittenFileHoldsExactlyThePage) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kelmhex-page-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir);
+  const std::string page = ScreenshotHtml(Picture(1, 1, {{u'x', 7}}), "t");
+  std::string error;
+  ASSERT_TRUE(WriteTextFile((dir / "p.html").string(), page, error)) << error;
+  std::ifstream in(dir / "p.html", std::ios::binary);
+  std::stringstream back;
+  back << in.rdbuf();
+  EXPECT_EQ(back.str(), page);
+
+  EXPECT_FALSE(WriteTextFile((dir / "missing" / "p.html").string(), page, error));
+  EXPECT_NE(error.find("cannot create"), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
