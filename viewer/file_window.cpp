@@ -25,8 +25,23 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A name of at most kShownNameUnits units as it is; a longer one as its
+// start, "..." and its end, so that the reason below it stays on screen
+// (names may be thousands of characters long). A surrogate pair is never
+// cut.
+constexpr size_t kShownNameUnits = 48;
+std::u16string ShownName(std::u16string name) {
+  if (name.size() <= kShownNameUnits) return name;
+  const auto isLow = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+  size_t head = kShownNameUnits / 2 - 2;
+  if (isLow(name[head])) --head;
+  size_t tail = name.size() - (kShownNameUnits / 2 - 2);
+  if (isLow(name[tail])) --tail;
+  return name.substr(0, head) + u"..." + name.substr(tail);
+}
+
 void ReportOpenFailureBecause(const std::u16string& reason) {
-  KelmCEngineV2::ShowMessage(kFailureTitle, kFailurePrefix + kelm::port::FromUtf8(FileNameOf(filePath)) +
+  KelmCEngineV2::ShowMessage(kFailureTitle, kFailurePrefix + ShownName(kelm::port::FromUtf8(FileNameOf(filePath))) +
                                                 u"\"\n" + reason);
   fileSize = 0;
 }

@@ -76,7 +76,8 @@ void SelectWholeFile() {
   selectionAnchor = 0;
   selection.start = 0;
   selection.length = fileSize;
-  if (fileSize > 0) selectionActive = true;
+  // An empty file has nothing to select: an earlier selection goes too.
+  selectionActive = fileSize > 0;
   AfterSelectionChange();
 }
 

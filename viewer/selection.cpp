@@ -113,6 +113,9 @@ void HandleGridMouse(KelmCEngineV2::Object* object) {
     selection.start = span.start;
     selection.length = span.length;
     RecolourGrid();
+    // Dragging before the anchor moves the first byte: the offset display
+    // follows it.
+    ShowSelectionOffset();
     RefreshInspector();
   } else {
     dragSelecting = false;
