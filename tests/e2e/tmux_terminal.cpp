@@ -177,6 +177,10 @@ void TmuxTerminal::Start(std::vector<std::string> command, const Options& option
     args.push_back("-e");
     args.push_back(name + "=" + value);
   }
+  statusFile_ = "/tmp/" + socket_ + ".status";
+  std::remove(statusFile_.c_str());
+  args.insert(args.end(), {"sh", "-c", "s=$1; shift; \"$@\"; echo $? > \"$s.tmp\" && mv \"$s.tmp\" \"$s\"",
+                           "kelmhex-e2e", statusFile_});
   for (std::string& word : command) args.push_back(std::move(word));
   int status = -1;
   const std::string out = Tmux(args, &status);
@@ -187,6 +191,7 @@ void TmuxTerminal::Start(std::vector<std::string> command, const Options& option
 TmuxTerminal::~TmuxTerminal() {
   // Ends the server and, with it, the program (SIGHUP) if it still runs.
   Tmux({"kill-server"});
+  std::remove(statusFile_.c_str());
 }
 
 std::string TmuxTerminal::Tmux(const std::vector<std::string>& arguments, int* status) {
@@ -302,18 +307,30 @@ std::string TmuxTerminal::Format(const std::string& format) {
 bool TmuxTerminal::PaneDead() { return Format("#{pane_dead}") == "1"; }
 
 bool TmuxTerminal::WaitForExit(int timeoutMs) {
-  // tmux marks the pane dead a moment before it has the exit status.
   return WaitUntil([this] { return ExitStatus().has_value(); }, timeoutMs);
 }
 
 std::optional<int> TmuxTerminal::ExitStatus() {
   if (!PaneDead()) return std::nullopt;
-  const std::string status = Format("#{pane_dead_status}");
-  if (status.empty()) return std::nullopt;
-  return std::atoi(status.c_str());
+  std::ifstream in(statusFile_);
+  int status = -1;
+  if (!(in >> status)) return std::nullopt;
+  return status;
 }
 
-int TmuxTerminal::PanePid() { return std::atoi(Format("#{pane_pid}").c_str()); }
+int TmuxTerminal::PanePid() {
+  // The command's own process: the child of the status-writing shell.
+  const int shell = std::atoi(Format("#{pane_pid}").c_str());
+  int pid = 0;
+  WaitUntil(
+      [&] {
+        const std::vector<int> children = ChildrenOf(shell);
+        if (!children.empty()) pid = children.front();
+        return pid != 0 || PaneDead();
+      },
+      2000);
+  return pid;
+}
 
 std::vector<int> TmuxTerminal::ChildrenOf(int pid) {
   std::vector<int> children;

@@ -86,8 +86,8 @@ class TmuxTerminal {
   std::string Format(const std::string& format);
   bool PaneDead();
   bool WaitForExit(int timeoutMs = kDefaultTimeoutMs);
-  // Exit status of the program once the pane is dead (nothing while it runs
-  // or when it died by a signal).
+  // Exit status of the program once the pane is dead (nothing while it runs;
+  // 128 + N when signal N ended it).
   std::optional<int> ExitStatus();
   // The program started in the pane (its process id).
   int PanePid();
@@ -105,6 +105,10 @@ class TmuxTerminal {
   void Start(std::vector<std::string> command, const Options& options);
 
   std::string socket_;
+  // The command runs under a small shell that writes its exit status here:
+  // tmux's own record of the status is sometimes lost when the pane's output
+  // ends before the process does.
+  std::string statusFile_;
   bool started_ = false;
   std::string error_;
 };
