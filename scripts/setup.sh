@@ -3,7 +3,8 @@
 # (Debian or Ubuntu; run as root or with sudo available).
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev tmux)
+# clang and its runtime libraries build the libFuzzer targets (scripts/fuzz.sh).
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev tmux clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
