@@ -5,6 +5,10 @@
 #include <limits>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
@@ -74,14 +78,14 @@ ParsedPattern ParseHex(const std::u16string& typed) {
     }
     const int high = HexValue(typed[i]);
     if (high < 0) {
-      return Invalid(u"Not a hex digit: '" + std::u16string(1, typed[i]) + u"' (text starts with \")");
+      return Invalid(u"Not a hex digit: '" + std::u16string(1, typed[i]) + u"' (for text, type \" first)");
     }
     if (i + 1 >= typed.size() || IsBlank(typed[i + 1])) {
       return Invalid(u"Each byte needs two hex digits");
     }
     const int low = HexValue(typed[i + 1]);
     if (low < 0) {
-      return Invalid(u"Not a hex digit: '" + std::u16string(1, typed[i + 1]) + u"' (text starts with \")");
+      return Invalid(u"Not a hex digit: '" + std::u16string(1, typed[i + 1]) + u"' (for text, type \" first)");
     }
     pattern.bytes.push_back(static_cast<uint8_t>(high * 16 + low));
     if (!pattern.display.empty()) pattern.display += u' ';
@@ -121,38 +125,75 @@ int Commonness(uint8_t byte) {
   return 30;
 }
 
+// A single-byte pattern: memchr / memrchr.
+std::optional<size_t> FindByte(const uint8_t* data, size_t count, uint8_t wanted, bool last) {
+  const void* hit = last ? memrchr(data, wanted, count) : std::memchr(data, wanted, count);
+  if (hit == nullptr) return std::nullopt;
+  return static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
+}
+
+// Whether the pattern starts at data + start.
+bool MatchesAt(const uint8_t* data, size_t start, const std::vector<uint8_t>& pattern) {
+  return std::memcmp(data + start, pattern.data(), pattern.size()) == 0;
+}
+
+#if defined(__SSE2__)
+// Bit i set: start c + i has the two key bytes in place (16 starts at once).
+unsigned KeyMask(const uint8_t* data, size_t c, const SearchKeys& keys, __m128i first, __m128i second) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + keys.first));
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + keys.second));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+}
+#endif
+
+bool KeysAt(const uint8_t* data, size_t c, const std::vector<uint8_t>& pattern, const SearchKeys& keys) {
+  return data[c + keys.first] == pattern[keys.first] && data[c + keys.second] == pattern[keys.second];
+}
+
 // First start c in [0, count) with data[c, c + m) equal to the pattern;
-// `data` holds count + m - 1 bytes. Looks for the key byte with memchr and
-// compares the whole pattern only where it is.
+// `data` holds count + m - 1 bytes. Two key bytes of the pattern are tested
+// for 16 starts at once; only where both stand is the whole pattern
+// compared, so common bytes in the file cost little.
 std::optional<size_t> FindFirstIn(const uint8_t* data, size_t count, const std::vector<uint8_t>& pattern,
-                                  size_t key) {
-  const size_t m = pattern.size();
-  const uint8_t wanted = pattern[key];
-  const uint8_t* at = data + key;
-  const uint8_t* const end = data + key + count;
-  while (at < end) {
-    const auto* hit = static_cast<const uint8_t*>(std::memchr(at, wanted, static_cast<size_t>(end - at)));
-    if (hit == nullptr) return std::nullopt;
-    const size_t start = static_cast<size_t>(hit - data) - key;
-    if (std::memcmp(data + start, pattern.data(), m) == 0) return start;
-    at = hit + 1;
+                                  const SearchKeys& keys) {
+  if (pattern.size() == 1) return FindByte(data, count, pattern[0], false);
+  size_t c = 0;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[keys.first]));
+  const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[keys.second]));
+  for (; c + 16 <= count; c += 16) {
+    for (unsigned mask = KeyMask(data, c, keys, first, second); mask != 0; mask &= mask - 1) {
+      const size_t start = c + static_cast<size_t>(__builtin_ctz(mask));
+      if (MatchesAt(data, start, pattern)) return start;
+    }
+  }
+#endif
+  for (; c < count; ++c) {
+    if (KeysAt(data, c, pattern, keys) && MatchesAt(data, c, pattern)) return c;
   }
   return std::nullopt;
 }
 
-// The last such start, looking from the end with memrchr.
+// The last such start, the blocks taken from the end.
 std::optional<size_t> FindLastIn(const uint8_t* data, size_t count, const std::vector<uint8_t>& pattern,
-                                 size_t key) {
-  const size_t m = pattern.size();
-  const uint8_t wanted = pattern[key];
-  const uint8_t* const begin = data + key;
-  size_t left = count;
-  while (left > 0) {
-    const auto* hit = static_cast<const uint8_t*>(memrchr(begin, wanted, left));
-    if (hit == nullptr) return std::nullopt;
-    const size_t start = static_cast<size_t>(hit - data) - key;
-    if (std::memcmp(data + start, pattern.data(), m) == 0) return start;
-    left = static_cast<size_t>(hit - begin);
+                                 const SearchKeys& keys) {
+  if (pattern.size() == 1) return FindByte(data, count, pattern[0], true);
+  size_t c = count;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[keys.first]));
+  const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[keys.second]));
+  while (c >= 16) {
+    c -= 16;
+    for (unsigned mask = KeyMask(data, c, keys, first, second); mask != 0;) {
+      const unsigned bit = 31u - static_cast<unsigned>(__builtin_clz(mask));
+      if (MatchesAt(data, c + bit, pattern)) return c + bit;
+      mask &= ~(1u << bit);
+    }
+  }
+#endif
+  while (c > 0) {
+    --c;
+    if (KeysAt(data, c, pattern, keys) && MatchesAt(data, c, pattern)) return c;
   }
   return std::nullopt;
 }
@@ -166,12 +207,23 @@ uint64_t CheckableStarts(uint64_t wanted, uint64_t got, uint64_t m) {
 
 }  // namespace
 
-size_t RarestByteIndex(const std::vector<uint8_t>& pattern) {
-  size_t best = 0;
+SearchKeys KeyPositions(const std::vector<uint8_t>& pattern) {
+  SearchKeys keys;
+  if (pattern.size() < 2) return keys;
   for (size_t i = 1; i < pattern.size(); ++i) {
-    if (Commonness(pattern[i]) < Commonness(pattern[best])) best = i;
+    if (Commonness(pattern[i]) < Commonness(pattern[keys.first])) keys.first = i;
   }
-  return best;
+  // The second: the rarest of the others; among equals the one farthest from
+  // the first, as neighbouring bytes tend to go together.
+  auto distance = [&](size_t i) { return i > keys.first ? i - keys.first : keys.first - i; };
+  keys.second = keys.first == 0 ? 1 : 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (i == keys.first) continue;
+    const int here = Commonness(pattern[i]);
+    const int best = Commonness(pattern[keys.second]);
+    if (here < best || (here == best && distance(i) > distance(keys.second))) keys.second = i;
+  }
+  return keys;
 }
 
 ChunkedSearch::ChunkedSearch(std::vector<uint8_t> pattern, uint64_t size, uint64_t from,
@@ -185,7 +237,7 @@ ChunkedSearch::ChunkedSearch(std::vector<uint8_t> pattern, uint64_t size, uint64
     Finish(std::nullopt);
     return;
   }
-  key_ = RarestByteIndex(pattern_);
+  keys_ = KeyPositions(pattern_);
   total_ = size - m + 1;  // starts 0 .. size - m
   const uint64_t split = std::min(from, total_);
   if (direction_ == SearchDirection::Forward) {
@@ -226,7 +278,7 @@ bool ChunkedSearch::Step() {
     const uint64_t got = reader_(cursor_, buffer_.data(), count + m - 1);
     const uint64_t checkable = CheckableStarts(count, got, m);
     if (checkable > 0) {
-      if (const auto at = FindFirstIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, key_)) {
+      if (const auto at = FindFirstIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, keys_)) {
         scanned_ += *at + 1;
         Finish(cursor_ + *at);
         return true;
@@ -241,7 +293,7 @@ bool ChunkedSearch::Step() {
     const uint64_t got = reader_(base, buffer_.data(), count + m - 1);
     const uint64_t checkable = CheckableStarts(count, got, m);
     if (checkable > 0) {
-      if (const auto at = FindLastIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, key_)) {
+      if (const auto at = FindLastIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, keys_)) {
         scanned_ += count - *at;
         Finish(base + *at);
         return true;

@@ -46,6 +46,16 @@ ParsedPattern ParseSearchPattern(const std::u16string& typed);
 
 enum class SearchDirection : uint8_t { Forward, Backward };
 
+// Positions of the two pattern bytes a scan tests first: the two least
+// common in typical files (zeros, 0xFF, blanks and lower-case letters are
+// common; bytes above 0x7F are rare). Different positions when the pattern
+// has two bytes or more.
+struct SearchKeys {
+  size_t first = 0;
+  size_t second = 0;
+};
+SearchKeys KeyPositions(const std::vector<uint8_t>& pattern);
+
 // Reads up to `count` bytes at `offset` into `buffer`; yields how many it
 // read (fewer at the end of the file, 0 past it or on an error).
 using ByteReader = std::function<uint64_t(uint64_t offset, uint8_t* buffer, uint64_t count)>;
@@ -90,9 +100,8 @@ class ChunkedSearch {
   int Percent() const;
   // Bytes of the scan's read buffer.
   size_t BufferSize() const { return buffer_.size(); }
-  // Index of the pattern byte the scan looks for first (the one expected to
-  // be rarest in typical files).
-  size_t KeyIndex() const { return key_; }
+  // The two pattern bytes the scan looks for before it compares the rest.
+  const SearchKeys& Keys() const { return keys_; }
 
  private:
   // Starts [low, high) of one pass over the file.
@@ -105,7 +114,7 @@ class ChunkedSearch {
   void Finish(std::optional<uint64_t> match);
 
   std::vector<uint8_t> pattern_;
-  size_t key_ = 0;
+  SearchKeys keys_;
   ByteReader reader_;
   uint64_t chunkSize_ = kSearchChunkSize;
   SearchDirection direction_ = SearchDirection::Forward;
@@ -119,11 +128,6 @@ class ChunkedSearch {
   std::optional<uint64_t> match_;
   std::vector<uint8_t> buffer_;
 };
-
-// Index of the pattern byte a scan should look for first: the one least
-// common in typical files (zeros, 0xFF, blanks and lower-case letters are
-// common; bytes above 0x7F are rare).
-size_t RarestByteIndex(const std::vector<uint8_t>& pattern);
 
 // --- the hex view's running search ----------------------------------------------------
 
