@@ -141,6 +141,16 @@ void BM_FramePageDown250x80(benchmark::State& state) {
 }
 BENCHMARK(BM_FramePageDown250x80)->Unit(benchmark::kMicrosecond);
 
+// A whole frame with no input (what the viewer costs 50 times a second while
+// the user does nothing), with the pointer over the grid.
+void BM_IdleFrame(benchmark::State& state) {
+  Viewer viewer(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), MakeFile(64 * 1024));
+  viewer.console.PushMouseMove(30, 5);
+  viewer.engine->RunFrame();
+  for (auto _ : state) viewer.engine->RunFrame();
+}
+BENCHMARK(BM_IdleFrame)->Args({119, 40})->Args({249, 80})->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -8,12 +8,22 @@ namespace KelmCEngineV2 {
 
 using kelm::port::CHAR_INFO;
 
-int ColourDigitValue(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  return -1;  // a space (or anything else) leaves the colour unchanged
-}
+namespace {
+// Colour value of every byte: 0-15 for the digits of both cases, -1 for a
+// space and anything else (which leaves the colour unchanged).
+struct DigitTable {
+  int8_t value[256];
+  constexpr DigitTable() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = -1;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<int8_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<int8_t>(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<int8_t>(c - 'a' + 10);
+  }
+};
+constexpr DigitTable kDigits;
+}  // namespace
+
+int ColourDigitValue(char digit) { return kDigits.value[static_cast<unsigned char>(digit)]; }
 
 char ColourDigit(int index) {
   index &= 0xF;
@@ -65,21 +75,34 @@ void DrawOwnCells(const Engine& engine, const Object* object, std::vector<CHAR_I
     const int64_t row = -relativeY;
     if (row < 0 || row >= frameHeight) continue;
     const size_t rowStart = static_cast<size_t>(row) * static_cast<size_t>(frameWidth);
+    const size_t lineStart = static_cast<size_t>(i * stride);
+    // Cells whose index lies inside every string need no bounds checks (the
+    // common case: rectangular text with full colour strings).
+    const size_t lineEnd = lineStart + static_cast<size_t>(lastColumn);
+    const bool inside = lineEnd < text.size() && (fg.empty() || lineEnd < fg.size()) &&
+                        (bg.empty() || lineEnd < bg.size()) && (mask.empty() || lineEnd < mask.size());
     for (int32_t j = firstColumn; j <= lastColumn; ++j) {
       const size_t p = rowStart + static_cast<size_t>(lx + j);
       if (drawnMask[p]) continue;  // something above already drew here
-      const size_t k = static_cast<size_t>(i * stride + j);
-      const char16_t ch = k < text.size() ? text[k] : u' ';
-      if (ch == u' ' && (mask.empty() || k >= mask.size() || mask[k] != '#')) continue;
-      uint16_t attribute = 0x0007;
-      if (k < fg.size()) {
-        const int value = ColourDigitValue(fg[k]);
-        if (value >= 0) attribute = static_cast<uint16_t>(value);
+      const size_t k = lineStart + static_cast<size_t>(j);
+      char16_t ch;
+      int fgValue = -1;
+      int bgValue = -1;
+      if (inside) {
+        ch = text[k];
+        if (ch == u' ' && (mask.empty() || mask[k] != '#')) continue;
+        if (!fg.empty()) fgValue = ColourDigitValue(fg[k]);
+        if (!bg.empty()) bgValue = ColourDigitValue(bg[k]);
+      } else {
+        ch = k < text.size() ? text[k] : u' ';
+        if (ch == u' ' && (mask.empty() || k >= mask.size() || mask[k] != '#')) continue;
+        if (k < fg.size()) fgValue = ColourDigitValue(fg[k]);
+        if (k < bg.size()) bgValue = ColourDigitValue(bg[k]);
       }
-      if (k < bg.size()) {
-        const int value = ColourDigitValue(bg[k]);
-        if (value >= 0) attribute = static_cast<uint16_t>(value * 16 + (attribute & 0xF));
-      }
+      // A foreground digit replaces the whole cleared attribute; a background
+      // digit then sets the upper four bits.
+      uint16_t attribute = fgValue >= 0 ? static_cast<uint16_t>(fgValue) : uint16_t{0x0007};
+      if (bgValue >= 0) attribute = static_cast<uint16_t>(bgValue * 16 + (attribute & 0xF));
       cells[p] = CHAR_INFO{ch, attribute};
       drawnMask[p] = 1;
     }
