@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -136,7 +137,8 @@ TEST_F(SearchEndToEnd, HexAndTextSearchesNextPreviousWrapAndNotFound) {
   terminal->SendKeys({"Escape"});
   EXPECT_TRUE(terminal->WaitForTextGone("Pattern not found")) << terminal->ScreenText();
   terminal->SendText("q");
-  EXPECT_TRUE(terminal->WaitForExit());
+  ASSERT_TRUE(terminal->WaitForExit());
+  EXPECT_EQ(terminal->ExitStatus(), std::optional<int>(0));
 }
 
 TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) {
@@ -167,7 +169,8 @@ TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) 
   EXPECT_TRUE(terminal->WaitForTextGone("(Esc stops)")) << terminal->ScreenText();
 
   terminal->SendText("q");
-  EXPECT_TRUE(terminal->WaitForExit());
+  ASSERT_TRUE(terminal->WaitForExit());
+  EXPECT_EQ(terminal->ExitStatus(), std::optional<int>(0));
 }
 
 }  // namespace
