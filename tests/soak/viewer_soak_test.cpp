@@ -41,17 +41,8 @@ namespace {
 using namespace KelmCEngineV2;
 using namespace kelm::port;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr uint64_t kDefaultRecords = 30'000;  // the sanitizers make each frame ~10x slower
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr uint64_t kDefaultRecords = 30'000;
-#else
+// About 1 s in an optimised build and 10 s under the sanitizers.
 constexpr uint64_t kDefaultRecords = 100'000;
-#endif
-#else
-constexpr uint64_t kDefaultRecords = 100'000;
-#endif
 constexpr uint64_t kDefaultSeed = 20260101;
 
 bool IsColourDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
