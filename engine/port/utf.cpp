@@ -4,9 +4,6 @@
 
 namespace kelm::port {
 
-namespace {
-constexpr char32_t kReplacement = 0xFFFD;
-
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -24,6 +21,9 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
 
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/port/terminal/codec/cell_character_table.h"
+#include "engine/port/utf.h"
 
 namespace kelm::port {
 
@@ -161,24 +162,6 @@ void AppendColumn(std::string& out, int column) {
   out += kCsi;
   if (column != 0) AppendNumber(out, column + 1);
   out += kCursorColumn;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 int AnsiColour(int consoleIndex) {
