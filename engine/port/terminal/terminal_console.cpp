@@ -17,6 +17,7 @@
 #include "engine/port/terminal/codec/vt_keymap.h"
 #include "engine/port/terminal/command_line.h"
 #include "engine/port/terminal/file_chooser.h"
+#include "engine/port/terminal/palette_reply.h"
 #include "engine/port/terminal/terminal_dialogs.h"
 #include "engine/port/terminal/terminal_signals.h"
 #include "engine/port/utf.h"
@@ -24,13 +25,6 @@
 namespace kelm::port {
 
 namespace {
-
-// The classic console palette, in console order (1 blue, 4 red).
-constexpr uint8_t kConsolePalette[16][3] = {
-    {0, 0, 0},       {0, 0, 128},     {0, 128, 0},     {0, 128, 128},  {128, 0, 0},     {128, 0, 128},
-    {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255},    {0, 255, 0},     {0, 255, 255},
-    {255, 0, 0},     {255, 0, 255},   {255, 255, 0},   {255, 255, 255},
-};
 
 constexpr std::string_view kPausePrompt = "Press any key to continue . . .";
 
@@ -250,6 +244,9 @@ bool TerminalConsole::SetupLocked(uint32_t& errorCode) {
 void TerminalConsole::DetectKeyboardProtocol() {
   sawKittyFlags_ = false;
   sawDeviceAttributes_ = false;
+  // The palette answers (where the terminal gives them) arrive before the
+  // device attributes that end the wait.
+  session_.Write(PaletteQuery());
   session_.Write(kKeyboardProtocolQuery);
   const uint64_t deadline = MonotonicMs() + kQueryTimeoutMs;
   while (!sawDeviceAttributes_ && !session_.Gone()) {
@@ -355,6 +352,13 @@ void TerminalConsole::Dispatch(std::vector<VtEvent>& events) {
       case VtEvent::Kind::Reply: {
         if (event.replyType == VtEvent::ReplyType::KittyKeyboardFlags) sawKittyFlags_ = true;
         if (event.replyType == VtEvent::ReplyType::PrimaryDeviceAttributes) sawDeviceAttributes_ = true;
+        int ansiIndex = 0;
+        uint8_t rgb[3];
+        if (event.replyType == VtEvent::ReplyType::OperatingSystemCommand &&
+            ParsePaletteReply(event.reply, ansiIndex, rgb)) {
+          for (int c = 0; c < 3; ++c) palette_.rgb[ansiIndex][c] = rgb[c];
+          palette_.answered = static_cast<uint16_t>(palette_.answered | (1U << ansiIndex));
+        }
         vt::Key key;
         if (event.replyType == VtEvent::ReplyType::CursorPosition && ModifiedF3FromReply(event.reply, key)) {
           std::vector<VtEvent> press;
@@ -498,9 +502,8 @@ void TerminalConsole::SetTitle(const std::u16string& title) {
 }
 
 bool TerminalConsole::GetColourTable(ColourTable& table) {
-  for (int i = 0; i < 16; ++i) {
-    for (int c = 0; c < 3; ++c) table.rgb[i][c] = kConsolePalette[i][c];
-  }
+  std::lock_guard lock(mutex_);
+  table = ConsoleColourTable(palette_);
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/port/console_port.h"
+#include "engine/port/terminal/palette_reply.h"
 #include "engine/port/terminal/codec/vt_input.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/terminal/key_state_tracker.h"
@@ -152,6 +153,8 @@ class TerminalConsole : public ConsolePort {
   bool quitFromDialog_ = false;
   // Keyboard query answers seen during Setup.
   bool sawKittyFlags_ = false;
+  // The colours the terminal reported at set-up (screenshots' colour table).
+  TerminalPalette palette_;
   bool sawDeviceAttributes_ = false;
 };
 
