@@ -91,10 +91,12 @@ void Engine::SetOnResize(std::function<void(Vector2)> callback) {
 void Engine::SetupConsole() {
   uint32_t code = 0;
   if (!Port().Setup(code)) {
-    // Nothing has been drawn; the console is left as it was.
+    // Nothing has been drawn; the console is left as it was. The main thread
+    // may still be building the user interface, so the process ends without
+    // running static destructors under its feet.
     std::printf("%s%u", kConsoleSetupFailure, code);
     std::fflush(stdout);
-    std::exit(EXIT_FAILURE);
+    std::_Exit(EXIT_FAILURE);
   }
 }
 
