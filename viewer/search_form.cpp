@@ -49,10 +49,12 @@ void CloseForm(Object* input) {
   KelmCEngineV2::CloseTopMenu();
 }
 
-// The field's per-frame callback: acts once Enter was pressed.
+// The field's Enter action. It runs while the field handles the Enter key
+// itself, so what it does (closing the form, or giving the focus back after a
+// refused pattern) is settled before the next key of the same frame.
 void SubmitPattern(Object* input, Object* problemLine, int32_t width) {
   auto* field = dynamic_cast<TextInput*>(input);
-  if (field == nullptr || !EnterPressed()) return;
+  if (field == nullptr) return;
   const ParsedPattern parsed = ParseSearchPattern(field->value);
   switch (parsed.outcome) {
     case ParsedPattern::Outcome::Empty:
@@ -81,8 +83,6 @@ MenuObject* OpenSearchForm() {
   const int32_t width = InnerWidthFor(screenWidth);
   auto* box = new MenuObject(Vector2(static_cast<float>(screenWidth / 2), -3.0f), width, kSearchFormInnerHeight);
   menusLayer->AddObject(box);
-  // An Enter pressed before the form opened must not count as its Enter.
-  (void)kelm::port::Port().GetAsyncKeyState(kelm::port::VK_RETURN);
 
   const float left = -static_cast<float>((width - 1) / 2);
   std::u16string label = kSearchFormLabel;
@@ -93,7 +93,7 @@ MenuObject* OpenSearchForm() {
   // Brackets, their blanks and the caret take five cells beside the text.
   auto* field = new TextInput(Vector2(left, 0.0f), std::u16string(), width - 5, Any, Spaced);
   field->anchor = kAnchorLeft;
-  field->SetCallback([problem, width](Object* input) { SubmitPattern(input, problem, width); });
+  field->onSubmit = [problem, width](Object* input) { SubmitPattern(input, problem, width); };
   field->Focus();
   box->AddChild(field);
   return box;
