@@ -6,7 +6,7 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
-#include "viewer/inspector.h"
+#include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/viewer_state.h"
 

@@ -15,7 +15,7 @@
 #include "engine/port/console_types.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
-#include "viewer/inspector.h"
+#include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/offset_forms.h"
 #include "viewer/offset_math.h"

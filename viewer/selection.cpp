@@ -8,7 +8,7 @@
 
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
-#include "viewer/inspector.h"
+#include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/widgets/text_input.h"
-#include "inspector_ui_fixture.h"
+#include "decoded_ui_fixture.h"
 #include "viewer/offset_forms.h"
 
 namespace inspector_ui_test {

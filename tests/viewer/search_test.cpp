@@ -17,7 +17,7 @@
 
 #include "engine/port/utf.h"
 #include "engine/widgets/text_input.h"
-#include "inspector_ui_fixture.h"
+#include "decoded_ui_fixture.h"
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
 #include "viewer/search_form.h"

@@ -1,6 +1,6 @@
 // Selecting bytes with the mouse and the arrow keys.
 #include "tests/viewer/viewer_fixture.h"
-#include "viewer/inspector_values.h"
+#include "viewer/decoded_values.h"
 
 namespace viewer_test {
 namespace {

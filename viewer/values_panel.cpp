@@ -1,10 +1,10 @@
-#include "viewer/inspector_panel.h"
+#include "viewer/values_panel.h"
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
 #include "engine/port/console_types.h"
-#include "viewer/inspector.h"
+#include "viewer/values_refresh.h"
 
 using KelmCEngineV2::Object;
 using KelmCEngineV2::Vector2;

@@ -22,8 +22,8 @@
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/port/virtual/virtual_console.h"
-#include "viewer/inspector_panel.h"
-#include "viewer/inspector_values.h"
+#include "viewer/values_panel.h"
+#include "viewer/decoded_values.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_state.h"
 

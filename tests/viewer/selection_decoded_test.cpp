@@ -1,7 +1,7 @@
 // The inspector refresh reads the selection from the file.
 #include "tests/viewer/viewer_fixture.h"
-#include "viewer/inspector.h"
-#include "viewer/inspector_values.h"
+#include "viewer/values_refresh.h"
+#include "viewer/decoded_values.h"
 
 namespace viewer_test {
 namespace {

@@ -16,7 +16,7 @@
 #include "engine/widgets/bracket_style.h"
 #include "engine/widgets/button.h"
 #include "engine/widgets/menu_object.h"
-#include "viewer/inspector_values.h"
+#include "viewer/decoded_values.h"
 
 // One row's value text: shows its record's row text ("LE u32: 305419896"),
 // repainting on the frame after the record changed.

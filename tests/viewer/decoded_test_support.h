@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/inspector_values.h"
+#include "viewer/decoded_values.h"
 
 struct StatusTexts {
   std::u16string bin;

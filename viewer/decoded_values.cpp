@@ -1,4 +1,4 @@
-#include "viewer/inspector_values.h"
+#include "viewer/decoded_values.h"
 
 #include <bit>
 #include <charconv>

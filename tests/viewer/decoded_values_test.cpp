@@ -1,7 +1,7 @@
 // The inspector records, their derived texts, the integer rows and the whole
 // refresh from the selected bytes.
 
-#include "tests/viewer/inspector_test_support.h"
+#include "tests/viewer/decoded_test_support.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "tests/viewer/inspector_test_support.h"
+#include "tests/viewer/decoded_test_support.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <cstdint>
 #include <string>
 
-#include "viewer/inspector.h"
-#include "viewer/inspector_values.h"
+#include "viewer/values_refresh.h"
+#include "viewer/decoded_values.h"
 #include "viewer/viewer_state.h"
 
 namespace {

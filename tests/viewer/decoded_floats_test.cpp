@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/viewer/inspector_test_support.h"
+#include "tests/viewer/decoded_test_support.h"
 #include "viewer/float_format.h"
 
 namespace {

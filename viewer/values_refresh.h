@@ -1,5 +1,5 @@
 // Refreshing the data inspector from the selection: the nine value records
-// (viewer/inspector_values.h) and the status fields "dec" and "bin".
+// (viewer/decoded_values.h) and the status fields "dec" and "bin".
 #pragma once
 
 // Reads the selection (at most eight bytes) and recomputes every record and

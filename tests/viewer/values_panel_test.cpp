@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "inspector_ui_fixture.h"
-#include "viewer/inspector.h"
-#include "viewer/inspector_panel.h"
+#include "decoded_ui_fixture.h"
+#include "viewer/values_refresh.h"
+#include "viewer/values_panel.h"
 
 namespace inspector_ui_test {
 namespace {
