@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "viewer/inspector_values.h"
+#include "viewer/decoded_values.h"
 
 namespace {
 
