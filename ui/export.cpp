@@ -1,16 +1,11 @@
 #include "ui/export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <string_view>
 #include <vector>
 
 #include "engine/core/engine.h"
+#include "engine/port/atomic_file_writer.h"
 #include "engine/port/console_port.h"
 
 namespace {
@@ -22,47 +17,6 @@ using kelm::port::Port;
 constexpr uint16_t kBoxColours = 0x07;  // light grey on black, as the engine's boxes
 constexpr int kBoxInnerWidth = 40;
 constexpr size_t kInputBatch = 32;
-
-int WriteAll(int fd, const uint8_t* data, uint64_t size) {
-  while (size > 0) {
-    const size_t step = static_cast<size_t>(std::min<uint64_t>(size, size_t{1} << 30));
-    const ssize_t written = write(fd, data, step);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += written;
-    size -= static_cast<uint64_t>(written);
-  }
-  return 0;
-}
-
-// The folder part of `target`, with its trailing slash ("" for a bare name:
-// the working directory).
-std::string FolderPart(const std::string& target) {
-  const size_t slash = target.rfind('/');
-  return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-}
-
-// A new file beside `target` that no one else uses (created with the usual
-// permissions: the process's umask applies).
-int CreateTemporary(const std::string& target, std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    path = FolderPart(target) + ".kelmhex-export-" + std::to_string(getpid()) + "-" +
-           std::to_string(counter.fetch_add(1));
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-ExportResult Abandon(int fd, const std::string& temporary, ExportStatus status, int error) {
-  if (fd >= 0) close(fd);
-  unlink(temporary.c_str());
-  return ExportResult{status, error, 0};
-}
 
 std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
@@ -137,36 +91,26 @@ void DrawProgress(uint64_t done, uint64_t total) {
 ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
                          const ExportProgress& progress, size_t chunkBytes) {
   if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
-  std::string temporary;
-  const int fd = CreateTemporary(target, temporary);
-  if (fd < 0) return ExportResult{ExportStatus::Failed, errno, 0};
+  kelm::port::AtomicFileWriter file;
+  if (const int error = file.Open(target); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
 
-  // Replacing a file keeps its permissions.
-  struct stat existing {};
-  if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    fchmod(fd, existing.st_mode & 07777);
-  }
-
-  if (progress && !progress(0, total)) return Abandon(fd, temporary, ExportStatus::Cancelled, 0);
+  // Leaving early abandons the write: the writer removes its temporary file.
+  if (progress && !progress(0, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
   uint64_t done = 0;
   while (done < total) {
     const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
     const uint64_t got = std::min(read(buffer.data(), want, done), want);
     if (got == 0) break;  // the file ended before the range did
-    if (const int error = WriteAll(fd, buffer.data(), got); error != 0) {
-      return Abandon(fd, temporary, ExportStatus::Failed, error);
+    if (const int error = file.Write(buffer.data(), got); error != 0) {
+      return ExportResult{ExportStatus::Failed, error, 0};
     }
     done += got;
-    if (progress && !progress(done, total)) return Abandon(fd, temporary, ExportStatus::Cancelled, 0);
+    if (progress && !progress(done, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
     if (got < want) break;
   }
 
-  if (fsync(fd) != 0) return Abandon(fd, temporary, ExportStatus::Failed, errno);
-  if (close(fd) != 0) return Abandon(-1, temporary, ExportStatus::Failed, errno);
-  if (rename(temporary.c_str(), target.c_str()) != 0) {
-    return Abandon(-1, temporary, ExportStatus::Failed, errno);
-  }
+  if (const int error = file.Commit(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
   return ExportResult{ExportStatus::Written, 0, done};
 }
 

@@ -4,16 +4,22 @@
 // opens any file in the viewer, in a terminal. Registered means the entry
 // exists; unregistering deletes it. Never touches anyone's default
 // applications.
+//
+// On Windows the same calls keep a verb "Hex Editor" for all file types
+// under HKEY_CURRENT_USER\SOFTWARE\Classes\*\shell instead (registered
+// means its command key exists), and `error` holds the registry's code.
 #pragma once
 
 #include <string>
 
 namespace kelm::port {
 
+#ifndef _WIN32
 // The entry's file name inside the applications folder.
 inline constexpr const char* kDesktopEntryFileName = "kelmhex-hex-editor.desktop";
 // The name file managers show.
 inline constexpr const char* kDesktopEntryName = "Hex Editor";
+#endif
 
 // The outcome of a change. On failure `step` names what failed and `error`
 // holds the errno value:
@@ -27,6 +33,7 @@ struct RegistrationResult {
   int error = 0;
 };
 
+#ifndef _WIN32
 // $XDG_DATA_HOME/applications when XDG_DATA_HOME is an absolute path,
 // otherwise $HOME/.local/share/applications; empty when neither is known.
 std::string ApplicationsDirectory();
@@ -40,6 +47,7 @@ std::string DesktopEntryPath();
 std::string EscapeExecArgument(const std::string& argument);
 // The whole entry for a program path.
 std::string DesktopEntryText(const std::string& programPath);
+#endif
 
 // Whether the entry exists.
 bool IsRegistered();
@@ -51,7 +59,7 @@ RegistrationResult RegisterVerb(const std::string& programPath);
 // Deletes the entry (an entry that is already gone counts as deleted).
 RegistrationResult UnregisterVerb();
 
-// The system's text for an errno value.
+// The system's text for an errno value (a system error code on Windows).
 std::string SystemErrorText(int error);
 
 }  // namespace kelm::port
