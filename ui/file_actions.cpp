@@ -6,6 +6,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
+#include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
@@ -40,7 +41,7 @@ constexpr NamedCode kOpenWithErrorNames[] = {
 std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = kelm::port::LastPathSeparator(path);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -58,7 +59,7 @@ void ReportExportFailure(const std::string& target, int error) {
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = kelm::port::LastPathSeparator(path);
   if (slash == std::string::npos) return std::string();
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }

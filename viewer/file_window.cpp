@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
@@ -19,9 +20,9 @@ constexpr char16_t kTitlePrefix[] = u"KelmHex Viewer - ";
 constexpr char16_t kFailurePrefix[] = u"Failed to open: \"";
 constexpr char16_t kFailureTitle[] = u"Err";
 
-// The part of the path after its last '/', or the whole path.
+// The part of the path after its last folder separator, or the whole path.
 std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = kelm::port::LastPathSeparator(path);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

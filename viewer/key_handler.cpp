@@ -11,6 +11,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
+#include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
 #include "engine/widgets/menu_object.h"
 #include "ui/file_actions.h"
@@ -54,7 +55,7 @@ bool UnmodifiedKey(uint16_t key) {
 // The folder part of a path, for the open dialog to start in; empty (the
 // working directory) for a bare file name.
 std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = kelm::port::LastPathSeparator(path);
   if (slash == std::string::npos) return std::string();
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
