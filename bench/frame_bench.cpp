@@ -1,4 +1,6 @@
-// Cost of one frame pass (clear, object pass, compose) on the virtual console.
+// Cost of one frame pass (object pass, compose) on the virtual console. The
+// "changing" argument: 1 changes one character every frame, so every frame is
+// composed; 0 leaves the scene alone (an idle frame, which is not composed).
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -32,20 +34,26 @@ struct Scene {
 // A few hundred small labelled objects with colours, spread over 300 x 100.
 void BM_FrameManySmallObjects(benchmark::State& state) {
   Scene scene(301, 100);
+  Object* first = nullptr;
   for (int i = 0; i < static_cast<int>(state.range(0)); ++i) {
     auto* o = new Object(Vector2(static_cast<float>((i * 37) % 290), -static_cast<float>((i * 13) % 98)),
                          u"label " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)));
     o->anchor = kAnchorTopLeft;
     o->FillForeground(ColourDigitFor(i));
     scene.engine->objectsLayer->AddObject(o);
+    if (first == nullptr) first = o;
   }
-  for (auto _ : state) scene.engine->RunFrame();
+  const bool changing = state.range(1) != 0;
+  for (auto _ : state) {
+    if (changing) first->text[0] = first->text[0] == u'l' ? u'L' : u'l';
+    scene.engine->RunFrame();
+  }
   state.SetItemsProcessed(state.iterations());
 }
 
 }  // namespace
 
-BENCHMARK(BM_FrameManySmallObjects)->Arg(300);
+BENCHMARK(BM_FrameManySmallObjects)->ArgNames({"objects", "changing"})->Args({300, 0})->Args({300, 1});
 
 // The viewer's case: three large text objects (offsets, hex pairs, characters)
 // with full colour strings covering the screen.
@@ -66,7 +74,7 @@ static void BM_FrameThreeLargeTextObjects(benchmark::State& state) {
   }
   hex.pop_back();
   chars.pop_back();
-  auto make = [&](float x, const std::string& text, bool coloured) {
+  auto make = [&](float x, const std::string& text, bool coloured) -> Object* {
     auto* o = new Object(Vector2(x, -2), text);
     o->anchor = kAnchorTopLeft;
     if (coloured) {
@@ -75,12 +83,22 @@ static void BM_FrameThreeLargeTextObjects(benchmark::State& state) {
       o->FillOpaqueMask();
     }
     scene.engine->objectsLayer->AddObject(o);
+    return o;
   };
   make(0, offsets, false);
-  make(18, hex, true);
+  Object* hexObject = make(18, hex, true);
   make(static_cast<float>(3 * perRow + 19), chars, true);
-  for (auto _ : state) scene.engine->RunFrame();
+  const bool changing = state.range(2) != 0;
+  for (auto _ : state) {
+    if (changing) hexObject->text[0] = hexObject->text[0] == u'4' ? u'5' : u'4';
+    scene.engine->RunFrame();
+  }
 }
-BENCHMARK(BM_FrameThreeLargeTextObjects)->Args({300, 100})->Args({120, 40});
+BENCHMARK(BM_FrameThreeLargeTextObjects)
+    ->ArgNames({"cols", "rows", "changing"})
+    ->Args({300, 100, 0})
+    ->Args({300, 100, 1})
+    ->Args({120, 40, 0})
+    ->Args({120, 40, 1});
 
 BENCHMARK_MAIN();

@@ -1,9 +1,11 @@
-// Composing a frame: the cell buffer, the drawn-mask and DrawObject.
+// Composing a frame: the cell buffer, the drawn-mask, DrawObject and the
+// drawing of recorded cells.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/draw_list.h"
 #include "engine/core/object.h"
 #include "engine/port/console_types.h"
 
@@ -20,13 +22,17 @@ char ColourDigit(int index);
 // Every cell a space on light grey / black (0x0007), every mask byte 0.
 void ClearFrame(std::vector<kelm::port::CHAR_INFO>& cells, std::vector<uint8_t>& drawnMask);
 
-// Draws the object and its visible descendants inside `clip` (world cells),
-// runs its children's Update and deletes its destroyed children. A cell keeps
-// the first thing drawn into it: children are drawn before their parent,
-// later children before earlier ones.
-void DrawObject(const Engine& engine, Object* object, std::vector<kelm::port::CHAR_INFO>& cells,
-                std::vector<uint8_t>& drawnMask, int32_t frameWidth, int32_t frameHeight,
-                const CellRect& clip);
+// Draws the object and its visible descendants inside `clip` (world cells)
+// into the draw list, runs its children's Update and deletes its destroyed
+// children. A cell keeps the first thing drawn into it: children are drawn
+// before their parent, later children before earlier ones.
+void DrawObject(const Engine& engine, Object* object, DrawList& drawList, int32_t frameWidth,
+                int32_t frameHeight, const CellRect& clip);
+
+// Draws one recorded object's cells into the frame, skipping cells already
+// drawn (drawnMask) and transparent spaces.
+void DrawRecordCells(const DrawRecord& record, std::vector<kelm::port::CHAR_INFO>& cells,
+                     std::vector<uint8_t>& drawnMask, int32_t frameWidth);
 
 // The box of `object` shrunk by its clipInset, intersected with `clip`.
 CellRect IntersectInsetBox(const Object* object, const CellRect& clip);

@@ -138,6 +138,7 @@ void Engine::CheckSize() {
     cellBuffer.shrink_to_fit();
     drawnMask.assign(count, 0);
     drawnMask.shrink_to_fit();
+    drawList.Invalidate();
     resizeDelivered = false;
   }
   // Delivered once per allocation, also when onResize was assigned after the
@@ -165,7 +166,7 @@ void Engine::ObjectPass() {
         continue;
       }
       if (object->visible) {
-        DrawObject(*this, object, cellBuffer, drawnMask, frameWidth, frameHeight, screen);
+        DrawObject(*this, object, drawList, frameWidth, frameHeight, screen);
       }
       object->Update();
       if (object->IsDestroyed()) {
@@ -181,13 +182,21 @@ bool Engine::RunFrame() {
     std::lock_guard lock(mutex);
     if (!Poll()) return false;
     CheckSize();
-    ClearFrame(cellBuffer, drawnMask);
+    drawList.Begin();
     ObjectPass();
+    // Composed only when some object draws differently from the last pass;
+    // otherwise the buffer already holds this frame.
+    const bool changed = drawList.End();
+    if (changed) drawList.Compose(cellBuffer, drawnMask, frameWidth);
     if (KeyPressed(static_cast<uint8_t>(VK_F2), false, 0)) {
       WriteScreenshot(ScreenshotFileName(static_cast<std::time_t>(GetTicks() / 1000)), cellBuffer,
                       frameWidth, frameHeight);
     }
-    Port().WriteFrame(cellBuffer.data(), frameWidth, frameHeight);
+    if (changed) {
+      Port().WriteFrame(cellBuffer.data(), frameWidth, frameHeight);
+    } else {
+      Port().WriteSameFrame(cellBuffer.data(), frameWidth, frameHeight);
+    }
   }
   // The delay ends early when input arrives, so a key shows at once.
   Port().WaitForInput(static_cast<uint32_t>(frameDelay > 0 ? frameDelay : 0));

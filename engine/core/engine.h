@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/draw_list.h"
 #include "engine/core/layer.h"
 #include "engine/core/object.h"
 #include "engine/core/vector2.h"
@@ -97,6 +98,7 @@ class Engine {
   std::recursive_mutex mutex;
   std::vector<CHAR_INFO> cellBuffer;
   std::vector<uint8_t> drawnMask;
+  DrawList drawList;  // what each object drew in the last pass
   int32_t frameWidth = 0;
   int32_t frameHeight = 0;
   bool resizeDelivered = false;

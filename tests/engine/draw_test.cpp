@@ -121,6 +121,64 @@ TEST_F(DrawTest, TheRightmostConsoleColumnIsNeverDrawn) {
   EXPECT_EQ(console.RowText(0), std::string(20, 'x'));
 }
 
+// Frames in which no object draws differently are not composed again; every
+// kind of change after such idle frames must still reach the screen.
+TEST_F(DrawTest, EveryKindOfChangeShowsAfterIdleFrames) {
+  auto* below = Add(TopLeft(new Object({0, 0}, u"------")));
+  below->visible = false;
+  auto* word = Add(TopLeft(new Object({0, 0}, u"abc")));
+  word->SetForeground("123");
+  auto* mark = new Object({0, 0}, u"m");  // centred on the word: column 1
+  mark->anchor = kAnchorTopLeft;
+  word->AddChild(mark);
+  const auto idle = [&] {
+    for (int i = 0; i < 3; ++i) Frame();
+  };
+  const auto row0 = [&] { return console.RowText(0).substr(0, 6); };
+
+  idle();
+  EXPECT_EQ(row0(), "amc   ");
+  EXPECT_EQ(ColourRow(0).substr(0, 3), "173");
+
+  word->text = u"xyz";
+  idle();
+  EXPECT_EQ(row0(), "xmz   ");
+  word->SetForeground("456");
+  idle();
+  EXPECT_EQ(ColourRow(0).substr(0, 3), "476");
+  word->SetBackground("9  ");
+  idle();
+  EXPECT_EQ(ColourRow(0, true).substr(0, 3), "900");
+  word->position = {2, 0};
+  idle();
+  EXPECT_EQ(row0(), "  xmz ") << "the old place is cleared";
+  mark->visible = false;
+  idle();
+  EXPECT_EQ(row0(), "  xyz ");
+  word->text = u"x z";
+  idle();
+  EXPECT_EQ(row0(), "  x z ") << "a space is transparent";
+  word->FillOpaqueMask();
+  below->visible = true;
+  idle();
+  EXPECT_EQ(row0(), "--x z-") << "the opaque space hides what is below";
+  word->visible = false;
+  idle();
+  EXPECT_EQ(row0(), "------");
+  below->Destroy();
+  idle();
+  EXPECT_EQ(row0(), "      ");
+  engine->camera = {-1, 0};
+  word->visible = true;
+  idle();
+  EXPECT_EQ(row0(), "   x z");
+  console.SetWindowSize(9, 2);
+  idle();
+  EXPECT_EQ(console.frameWidth, 8);
+  EXPECT_EQ(console.RowText(0), "   x z  ");
+  EXPECT_EQ(console.RowText(1), "        ");
+}
+
 TEST(ColourDigits, BothCasesAndSpaces) {
   EXPECT_EQ(ColourDigitValue('a'), 10);
   EXPECT_EQ(ColourDigitValue('F'), 15);
