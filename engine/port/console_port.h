@@ -50,6 +50,10 @@ class ConsolePort {
   // Shows a whole frame of width x height cells at the top-left of the screen
   // and leaves the cursor at (0, 0).
   virtual void WriteFrame(const CHAR_INFO* cells, int width, int height) = 0;
+  // The same cells as the previous WriteFrame or WriteSameFrame call. A
+  // backend whose screen still shows them may skip the work (an idle frame);
+  // by default the frame is written again.
+  virtual void WriteSameFrame(const CHAR_INFO* cells, int width, int height) { WriteFrame(cells, width, height); }
   virtual void SetTitle(const std::u16string& title) = 0;
   // Whether the console window is the foreground window.
   virtual bool IsForeground() = 0;

@@ -478,7 +478,9 @@ bool TerminalConsole::TakeQuitRequest(int& status) {
 
 void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) {
   std::lock_guard lock(mutex_);
+  lastFrameCurrent_ = false;
   if (!session_.IsActive() || session_.Gone() || width <= 0 || height <= 0) return;
+  lastFrameCurrent_ = true;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   // Most frames of an idle program are the frame before: nothing to encode.
   if (screenShowsLastFrame_ && width == lastFrameWidth_ && height == lastFrameHeight_ &&
@@ -493,6 +495,18 @@ void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) 
   screenShowsLastFrame_ = true;
   // A write that could not finish leaves the screen unknown: redraw it all.
   if (!frameBytes_.empty() && !session_.Write(frameBytes_)) InvalidateScreen();
+}
+
+void TerminalConsole::WriteSameFrame(const CHAR_INFO* cells, int width, int height) {
+  {
+    std::lock_guard lock(mutex_);
+    // Nothing to compare or encode while the screen shows these cells.
+    if (lastFrameCurrent_ && screenShowsLastFrame_ && session_.IsActive() && !session_.Gone() &&
+        width == lastFrameWidth_ && height == lastFrameHeight_) {
+      return;
+    }
+  }
+  WriteFrame(cells, width, height);
 }
 
 void TerminalConsole::SetTitle(const std::u16string& title) {

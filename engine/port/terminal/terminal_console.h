@@ -48,6 +48,7 @@ class TerminalConsole : public ConsolePort {
   // Writes what changed since the frame before (nothing at all for the same
   // frame again).
   void WriteFrame(const CHAR_INFO* cells, int width, int height) override;
+  void WriteSameFrame(const CHAR_INFO* cells, int width, int height) override;
   void SetTitle(const std::u16string& title) override;
   // False after a focus-out report until a focus-in report; true when the
   // terminal sends no focus reports at all.
@@ -136,6 +137,9 @@ class TerminalConsole : public ConsolePort {
   int lastFrameHeight_ = 0;
   // The terminal shows lastFrame_ exactly (no dialog, report or resume since).
   bool screenShowsLastFrame_ = false;
+  // lastFrame_ holds the cells of the latest WriteFrame call (which may have
+  // come while the terminal was not ours and been dropped).
+  bool lastFrameCurrent_ = false;
   // Input was handed to the engine since the last wait.
   bool promptFrame_ = false;
   // False after a wait that timed out: nothing arrived to be read.
