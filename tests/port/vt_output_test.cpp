@@ -154,14 +154,29 @@ TEST(VtOutputDiff, EveryFrameEndsWithTheCursorAtTheTopLeft) {
   EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
 }
 
-TEST(VtOutputDiff, NeverSendsALineFeed) {
+// Line feeds move the cursor down cheaply; one sent on the bottom row would
+// scroll the screen (the interpreter reports that as an error).
+TEST(VtOutputDiff, LineFeedsMoveDownButNeverScroll) {
   Terminal terminal(20, 10);
   Frame frame(20, 10, u'a');
-  const std::string first = terminal.Show(frame);
-  for (int r = 0; r < 10; ++r) frame.At(0, r).UnicodeChar = u'b';
+  terminal.Show(frame);
+  EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
+  for (int r = 0; r < 10; ++r) frame.At(r % 2 == 0 ? 3 : 18, r).UnicodeChar = u'b';
+  frame.At(19, 9).UnicodeChar = u'c';
   const std::string second = terminal.Show(frame);
-  EXPECT_EQ(first.find('\n'), std::string::npos);
-  EXPECT_EQ(second.find('\n'), std::string::npos);
+  EXPECT_NE(second.find('\n'), std::string::npos) << "row to row by line feed";
+  EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
+  // The same after a scroll set a region and reset it.
+  for (int r = 0; r + 1 < 10; ++r)
+    for (int c = 0; c < 20; ++c) frame.At(c, r) = frame.At(c, r + 1);
+  for (int c = 0; c < 20; ++c) frame.At(c, 9).UnicodeChar = static_cast<char16_t>(u'k' + c % 5);
+  for (int r = 0; r < 9; ++r) frame.At(10, r).UnicodeChar = u'z';
+  terminal.Show(frame);
+  EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
+  // The column after a line feed is never relied on.
+  terminal.screen.SetLineFeedReturns(true);
+  for (int r = 0; r < 10; ++r) frame.At(r % 2 == 0 ? 17 : 5, r).UnicodeChar = u'y';
+  EXPECT_NE(terminal.Show(frame).find('\n'), std::string::npos);
   EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
 }
 

@@ -88,7 +88,14 @@ void VtScreen::Feed(std::string_view bytes) {
     } else if (byte == '\r') {
       cursorColumn_ = 0;
     } else if (byte == '\n') {
-      Error("line feed");
+      // LF moves down and keeps the column (new-line mode is off). At the
+      // bottom margin it would scroll, which the encoder must never cause.
+      if (cursorRow_ == marginBottom_ || cursorRow_ == rows_ - 1) {
+        Error("line feed at the bottom margin");
+      } else {
+        ++cursorRow_;
+        if (lineFeedReturns_) cursorColumn_ = 0;
+      }
     } else if (byte < 0x20 || byte == 0x7F) {
       Error("control character " + Printable(text.substr(pos, 1)));
     } else if (byte < 0x80) {

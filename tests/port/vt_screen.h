@@ -38,6 +38,9 @@ class VtScreen {
   // Characters drawn two cells wide, as a terminal with CJK-width settings
   // draws ambiguous-width characters.
   void SetWideCharacters(std::u32string characters) { wide_ = std::move(characters); }
+  // Line feed also returns to column 0, as a tty that turns LF into CR LF
+  // on output would make it.
+  void SetLineFeedReturns(bool on) { lineFeedReturns_ = on; }
   // Fills every cell, to check that a full redraw leaves nothing behind.
   void Fill(char32_t ch, int foreground, int background);
 
@@ -82,6 +85,7 @@ class VtScreen {
   int rows_;
   std::vector<VtCell> cells_;
   int cursorRow_ = 0;
+  bool lineFeedReturns_ = false;
   int cursorColumn_ = 0;
   int marginTop_ = 0;
   int marginBottom_;

@@ -25,6 +25,7 @@ constexpr std::string_view kTitleStart = "\x1b]2;";         // OSC 2 ;
 constexpr std::string_view kStringTerminator = "\x1b\\";    // ST
 
 constexpr char kCarriageReturn = '\r';
+constexpr char kLineFeed = '\n';       // down one row, same column
 constexpr char kCursorPosition = 'H';   // CUP row ; column
 constexpr char kCursorColumn = 'G';     // CHA column
 constexpr char kCursorForward = 'C';    // CUF n
@@ -437,8 +438,11 @@ void VtOutputEncoder::DrawChangedCells(std::string& out) {
 
 // Moves the cursor by the cheapest of: CUP; along the row (CUF, CUB, CHA,
 // CR, CR + CUF, or rewriting up to kMaxGapRewrite unchanged ASCII cells that
-// already have the colours in force); or CUU/CUD followed by a move along the
-// row. Never LF, which would scroll at the bottom row.
+// already have the colours in force); or CUU, CUD or line feeds followed by
+// a move along the row. A line feed scrolls only at the bottom margin; the
+// scroll region is always the whole screen here and the target row lies on
+// the frame, which is no taller than the screen, so a line feed always
+// lands on a lower row.
 void VtOutputEncoder::MoveCursor(int row, int column, std::string& out) {
   if (cursorRow_ == row && cursorColumn_ == column) return;
 
@@ -481,7 +485,7 @@ void VtOutputEncoder::MoveCursor(int row, int column, std::string& out) {
     return cost;
   };
 
-  enum class Route { Position, SameRow, Vertical };
+  enum class Route { Position, SameRow, Vertical, LineFeeds };
   Route route = Route::Position;
   Along along = Along::None;
   int best = PositionCost(row, column);
@@ -491,9 +495,15 @@ void VtOutputEncoder::MoveCursor(int row, int column, std::string& out) {
     if (cost < best) best = cost, route = Route::SameRow, along = how;
   } else if (cursorRow_ != kUnknown) {
     Along how;
-    const int vertical = CountSequenceCost(row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row);
-    const int cost = vertical + alongRow(cursorColumn_, false, how);
+    const int distance = row > cursorRow_ ? row - cursorRow_ : cursorRow_ - row;
+    const int cost = CountSequenceCost(distance) + alongRow(cursorColumn_, false, how);
     if (cost < best) best = cost, route = Route::Vertical, along = how;
+    if (row > cursorRow_) {
+      // The column after line feeds is not relied on (a terminal translating
+      // LF to CR LF would move it): only absolute moves along the row follow.
+      const int feeds = distance + alongRow(kUnknown, false, how);
+      if (feeds < best) best = feeds, route = Route::LineFeeds, along = how;
+    }
   }
 
   if (route == Route::Position) {
@@ -505,6 +515,9 @@ void VtOutputEncoder::MoveCursor(int row, int column, std::string& out) {
       } else {
         AppendCountSequence(out, cursorRow_ - row, kCursorUp);
       }
+    } else if (route == Route::LineFeeds) {
+      out.append(static_cast<size_t>(row - cursorRow_), kLineFeed);
+      cursorColumn_ = kUnknown;
     }
     switch (along) {
       case Along::None:

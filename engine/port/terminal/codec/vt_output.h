@@ -15,6 +15,10 @@
 //   screen at least as large. The encoder never relies on where the cursor
 //   lands after the frame's last column or after a non-ASCII glyph: it sends
 //   the position again before the next cell.
+// - Line feeds move the cursor down: the frame is no taller than the screen
+//   and the scroll region is reset after every scroll, so a line feed never
+//   scrolls. The column after one is not relied on (a tty that turns LF
+//   into CR LF on output would move it).
 // - Nothing but this encoder writes cells or changes colours between frames;
 //   after anything else did (a child program, a suspend), call Invalidate().
 // - The terminal columns right of the frame and the rows below it are never
