@@ -1,6 +1,7 @@
 #include "engine/port/windows/windows_console.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
