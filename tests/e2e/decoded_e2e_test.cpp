@@ -15,10 +15,12 @@
 #include <vector>
 
 #include "tests/e2e/tmux_terminal.h"
+#include "tests/e2e/viewer_on_tmux.h"
 
 namespace {
 
 using kelm::e2e::TmuxTerminal;
+using kelm::e2e::ViewerOnTmux;
 
 // The 120 x 30 pane: 20 bytes per grid row; the hex pair of byte k of a row
 // starts at column 18 + 3k; the grid's first row is screen row 2.
@@ -43,37 +45,9 @@ std::string Cells(const std::vector<std::string>& rows, int row, int column, siz
 // Ctrl+letter as the terminal sends it.
 std::string Ctrl(char letter) { return std::string(1, static_cast<char>(letter - 'A' + 1)); }
 
-class InspectorEndToEnd : public ::testing::Test {
+class InspectorEndToEnd : public ViewerOnTmux {
  protected:
-  void SetUp() override {
-#ifndef KELMHEX_BINARY
-    GTEST_SKIP() << "the kelmhex program is not built";
-#else
-    if (!TmuxTerminal::Available()) GTEST_SKIP() << "tmux is not installed";
-    directory = std::filesystem::temp_directory_path() /
-                ("kelmhex-inspector-e2e-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(directory);
-#endif
-  }
-  void TearDown() override {
-    terminal.reset();
-    if (!directory.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(directory, ignored);
-    }
-  }
-
-  // The viewer on a file of these bytes, its first grid row on screen.
-  void Open(const std::vector<uint8_t>& bytes, const std::string& firstRow) {
-#ifdef KELMHEX_BINARY
-    const std::string path = (directory / "data.bin").string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path});
-    ASSERT_TRUE(terminal->Started()) << terminal->Error();
-    ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
-#endif
-  }
+  InspectorEndToEnd() : ViewerOnTmux("kelmhex-inspector-e2e-") {}
 
   // Selects bytes first..last of the first grid row by dragging, waiting for
   // each step to show in the "len" field.
@@ -97,9 +71,6 @@ class InspectorEndToEnd : public ::testing::Test {
     }
     return {-1, -1};
   }
-
-  std::filesystem::path directory;
-  std::unique_ptr<TmuxTerminal> terminal;
 };
 
 TEST_F(InspectorEndToEnd, MouseSelectionDecodedInThePanel) {

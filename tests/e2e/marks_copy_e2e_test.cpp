@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "tests/e2e/tmux_terminal.h"
+#include "tests/e2e/viewer_on_tmux.h"
 
 namespace {
 
 using kelm::e2e::TmuxTerminal;
+using kelm::e2e::ViewerOnTmux;
 
 // The 120 x 30 pane: the viewer lays out 20 bytes per row; the hex pair of
 // byte k of a row starts at column 18 + 3k, and the grid's first row is
@@ -97,37 +99,9 @@ std::vector<CellColour> ParseColours(const std::string& line) {
 // terminal's the other way round (bits 0 and 2 swap).
 int TerminalColour(int console) { return (console & 0b1010) | ((console & 1) << 2) | ((console >> 2) & 1); }
 
-class MarksCopyEndToEnd : public ::testing::Test {
+class MarksCopyEndToEnd : public ViewerOnTmux {
  protected:
-  void SetUp() override {
-#ifndef KELMHEX_BINARY
-    GTEST_SKIP() << "the kelmhex program is not built";
-#else
-    if (!TmuxTerminal::Available()) GTEST_SKIP() << "tmux is not installed";
-    directory = std::filesystem::temp_directory_path() /
-                ("kelmhex-marks-e2e-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(directory);
-#endif
-  }
-  void TearDown() override {
-    terminal.reset();
-    if (!directory.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(directory, ignored);
-    }
-  }
-
-  // The viewer on a file of these bytes, its first grid row on screen.
-  void Open(const std::vector<uint8_t>& bytes, const std::string& firstRow) {
-#ifdef KELMHEX_BINARY
-    const std::string path = (directory / "data.bin").string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path});
-    ASSERT_TRUE(terminal->Started()) << terminal->Error();
-    ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
-#endif
-  }
+  MarksCopyEndToEnd() : ViewerOnTmux("kelmhex-marks-e2e-") {}
 
   // Selects bytes first..last of the first grid row by dragging, waiting for
   // each step to show in the "len" field.
@@ -162,9 +136,6 @@ class MarksCopyEndToEnd : public ::testing::Test {
   }
 
   std::string PasteBuffer() { return terminal->Tmux({"show-buffer"}); }
-
-  std::filesystem::path directory;
-  std::unique_ptr<TmuxTerminal> terminal;
 };
 
 TEST_F(MarksCopyEndToEnd, FormMarksARangeWithItsColoursAndATooltip) {

@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "tests/e2e/tmux_terminal.h"
+#include "tests/e2e/viewer_on_tmux.h"
 
 namespace {
 
 using kelm::e2e::TmuxTerminal;
+using kelm::e2e::ViewerOnTmux;
 
 // The 120 x 30 pane: the grid's first row is screen row 2; the status row
 // (the selection's offset in its first 16 cells) is the last one.
@@ -32,36 +34,9 @@ bool RowStartsWith(const std::vector<std::string>& rows, int row, const std::str
   return rows.size() > static_cast<size_t>(row) && rows[static_cast<size_t>(row)].rfind(text, 0) == 0;
 }
 
-class SearchEndToEnd : public ::testing::Test {
+class SearchEndToEnd : public ViewerOnTmux {
  protected:
-  void SetUp() override {
-#ifndef KELMHEX_BINARY
-    GTEST_SKIP() << "the kelmhex program is not built";
-#else
-    if (!TmuxTerminal::Available()) GTEST_SKIP() << "tmux is not installed";
-    directory = std::filesystem::temp_directory_path() /
-                ("kelmhex-search-e2e-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(directory);
-#endif
-  }
-  void TearDown() override {
-    terminal.reset();
-    if (!directory.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(directory, ignored);
-    }
-  }
-
-  void OpenPath(const std::string& path, const std::string& firstRow) {
-#ifdef KELMHEX_BINARY
-    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path});
-    ASSERT_TRUE(terminal->Started()) << terminal->Error();
-    ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
-#else
-    (void)path;
-    (void)firstRow;
-#endif
-  }
+  SearchEndToEnd() : ViewerOnTmux("kelmhex-search-e2e-") {}
 
   // Waits until the status row shows the selection at `offset`.
   bool WaitForSelectionAt(const std::string& offset) {
@@ -76,9 +51,6 @@ class SearchEndToEnd : public ::testing::Test {
     ASSERT_TRUE(terminal->WaitForText("[ " + typed)) << terminal->ScreenText();
     terminal->SendKeys({"Enter"});
   }
-
-  std::filesystem::path directory;
-  std::unique_ptr<TmuxTerminal> terminal;
 };
 
 TEST_F(SearchEndToEnd, HexAndTextSearchesNextPreviousWrapAndNotFound) {
