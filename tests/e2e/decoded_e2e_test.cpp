@@ -21,18 +21,11 @@ namespace {
 
 using kelm::e2e::TmuxTerminal;
 using kelm::e2e::ViewerOnTmux;
+using kelm::e2e::DragTo;
+using kelm::e2e::HexX;
+using kelm::e2e::kFirstGridRow;
 
-// The 120 x 30 pane: 20 bytes per grid row; the hex pair of byte k of a row
-// starts at column 18 + 3k; the grid's first row is screen row 2.
-constexpr int kHexColumnX = 18;
-constexpr int kFirstGridRow = 2;
-
-int HexX(int byteInRow) { return kHexColumnX + 3 * byteInRow; }
-
-// SGR mouse report of a left-button motion (the button held).
-std::string DragTo(int column, int row) {
-  return "\x1b[<32;" + std::to_string(column + 1) + ";" + std::to_string(row + 1) + "M";
-}
+// The 120 x 30 pane shows 20 bytes per grid row.
 
 // `count` cells of a screen row from `column` (blanks past the row's end).
 std::string Cells(const std::vector<std::string>& rows, int row, int column, size_t count) {
@@ -48,29 +41,6 @@ std::string Ctrl(char letter) { return std::string(1, static_cast<char>(letter -
 class InspectorEndToEnd : public ViewerOnTmux {
  protected:
   InspectorEndToEnd() : ViewerOnTmux("kelmhex-inspector-e2e-") {}
-
-  // Selects bytes first..last of the first grid row by dragging, waiting for
-  // each step to show in the "len" field.
-  void SelectByDrag(int first, int last) {
-    terminal->Press(HexX(first), kFirstGridRow);
-    ASSERT_TRUE(terminal->WaitForText("len: 0000000000000001 1")) << terminal->ScreenText();
-    const int length = last - first + 1;
-    char expected[40];
-    std::snprintf(expected, sizeof expected, "len: %016X %d", length, length);
-    terminal->SendBytes(DragTo(HexX(last), kFirstGridRow));
-    ASSERT_TRUE(terminal->WaitForText(expected)) << terminal->ScreenText();
-    terminal->Release(HexX(last), kFirstGridRow);
-  }
-
-  // Row and column where `text` is first seen on screen, or (-1, -1).
-  std::pair<int, int> Find(const std::string& text) {
-    const std::vector<std::string> rows = terminal->Screen();
-    for (size_t r = 0; r < rows.size(); ++r) {
-      const size_t at = rows[r].find(text);
-      if (at != std::string::npos) return {static_cast<int>(r), static_cast<int>(at)};
-    }
-    return {-1, -1};
-  }
 };
 
 TEST_F(InspectorEndToEnd, MouseSelectionDecodedInThePanel) {

@@ -20,19 +20,11 @@ namespace {
 
 using kelm::e2e::TmuxTerminal;
 using kelm::e2e::ViewerOnTmux;
+using kelm::e2e::DragTo;
+using kelm::e2e::HexX;
+using kelm::e2e::kFirstGridRow;
 
-// The 120 x 30 pane: the viewer lays out 20 bytes per row; the hex pair of
-// byte k of a row starts at column 18 + 3k, and the grid's first row is
-// screen row 2.
-constexpr int kHexColumnX = 18;
-constexpr int kFirstGridRow = 2;
-
-int HexX(int byteInRow) { return kHexColumnX + 3 * byteInRow; }
-
-// SGR mouse report of a left-button motion (the button held).
-std::string DragTo(int column, int row) {
-  return "\x1b[<32;" + std::to_string(column + 1) + ";" + std::to_string(row + 1) + "M";
-}
+// The 120 x 30 pane shows 20 bytes per grid row.
 
 // Foreground and background colour of one cell, as the terminal's palette
 // index (-1: the default colour).
@@ -102,30 +94,6 @@ int TerminalColour(int console) { return (console & 0b1010) | ((console & 1) << 
 class MarksCopyEndToEnd : public ViewerOnTmux {
  protected:
   MarksCopyEndToEnd() : ViewerOnTmux("kelmhex-marks-e2e-") {}
-
-  // Selects bytes first..last of the first grid row by dragging, waiting for
-  // each step to show in the "len" field.
-  void SelectByDrag(int first, int last) {
-    const int row = kFirstGridRow;
-    terminal->Press(HexX(first), row);
-    ASSERT_TRUE(terminal->WaitForText("len: 0000000000000001 1")) << terminal->ScreenText();
-    const int length = last - first + 1;
-    char expected[40];
-    std::snprintf(expected, sizeof expected, "len: %016X %d", length, length);
-    terminal->SendBytes(DragTo(HexX(last), row));
-    ASSERT_TRUE(terminal->WaitForText(expected)) << terminal->ScreenText();
-    terminal->Release(HexX(last), row);
-  }
-
-  // Row and column where `text` is first seen on screen, or (-1, -1).
-  std::pair<int, int> Find(const std::string& text) {
-    const std::vector<std::string> rows = terminal->Screen();
-    for (size_t r = 0; r < rows.size(); ++r) {
-      const size_t at = rows[r].find(text);
-      if (at != std::string::npos) return {static_cast<int>(r), static_cast<int>(at)};
-    }
-    return {-1, -1};
-  }
 
   // A left press that waits until the screen shows its effect, then the
   // release (a press and release read in one go would be no click at all).
