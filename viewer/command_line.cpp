@@ -5,10 +5,14 @@
 #include <string_view>
 
 #include "engine/core/screenshot_reader.h"
+#include "engine/port/printable_text.h"
 #include "ui/screenshot_view.h"
 #include "viewer/help_text.h"
 
 namespace {
+
+using kelm::port::EscapedText;
+using kelm::port::WriteMessage;
 
 constexpr std::string_view kEndOfOptions = "--";
 constexpr std::string_view kShowScreenshot = "--show-screenshot";
@@ -53,12 +57,12 @@ CommandLine ParseScreenshotOption(CommandAction action, std::string_view option,
       command.output = DefaultHtmlPath(*command.file);
     }
   }
-  if (next < argc) return UsageError("unexpected argument '" + std::string(argv[next]) + "'");
+  if (next < argc) return UsageError("unexpected argument '" + EscapedText(argv[next]) + "'");
   return command;
 }
 
 void WriteFailure(std::ostream& err, const std::string& path, const std::string& message) {
-  err << kProgramName << ": " << path << ": " << message << '\n';
+  WriteMessage(err, std::string(kProgramName) + ": " + EscapedText(path) + ": " + message + '\n');
 }
 
 // Whether two paths name the same existing file.
@@ -71,7 +75,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 int Finish(std::ostream& out, std::ostream& err) {
   out.flush();
   if (!out) {
-    err << kProgramName << ": cannot write to standard output\n";
+    WriteMessage(err, std::string(kProgramName) + ": cannot write to standard output\n");
     return kExitFailure;
   }
   return kExitOk;
@@ -102,7 +106,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (arg == kScreenshotToHtml || AttachedValue(arg, kScreenshotToHtml)) {
       return ParseScreenshotOption(CommandAction::ScreenshotToHtml, kScreenshotToHtml, argc, argv, i);
     }
-    if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + std::string(arg) + "'");
+    if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + EscapedText(arg) + "'");
     // The first argument that is not an option is the file; the rest is
     // ignored.
     command.file = std::string(arg);
@@ -117,13 +121,13 @@ int RunCommandLineAction(const CommandLine& command, std::ostream& out, std::ost
     case CommandAction::View:
       return kExitOk;  // the viewer is started by the caller
     case CommandAction::Help:
-      out << UsageText();
+      WriteMessage(out, UsageText());
       return Finish(out, err);
     case CommandAction::Version:
-      out << VersionText();
+      WriteMessage(out, VersionText());
       return Finish(out, err);
     case CommandAction::UsageError:
-      err << kProgramName << ": " << command.error << '\n' << UsageHint();
+      WriteMessage(err, std::string(kProgramName) + ": " + command.error + '\n' + UsageHint());
       return kExitUsage;
     case CommandAction::ShowScreenshot:
     case CommandAction::ScreenshotToHtml:
@@ -152,7 +156,7 @@ int RunCommandLineAction(const CommandLine& command, std::ostream& out, std::ost
     WriteFailure(err, command.output, error);
     return kExitFailure;
   }
-  out << kProgramName << ": wrote " << command.output << " (" << shot.width << " x " << shot.height
-      << " cells)\n";
+  WriteMessage(out, std::string(kProgramName) + ": wrote " + EscapedText(command.output) + " (" +
+                        std::to_string(shot.width) + " x " + std::to_string(shot.height) + " cells)\n");
   return Finish(out, err);
 }

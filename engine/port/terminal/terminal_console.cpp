@@ -20,6 +20,7 @@
 #include "engine/port/terminal/palette_reply.h"
 #include "engine/port/terminal/terminal_dialogs.h"
 #include "engine/port/terminal/terminal_signals.h"
+#include "engine/port/printable_text.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {
@@ -617,7 +618,8 @@ void TerminalConsole::MessageBox(const std::u16string& text, const std::u16strin
   std::lock_guard lock(mutex_);
   if (!session_.IsActive()) {
     // No screen of ours: the message goes to standard error.
-    std::fprintf(stderr, "%s: %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
+    const std::string message = SafeMessage(ToUtf8(caption) + ": " + ToUtf8(text) + "\n");
+    std::fwrite(message.data(), 1, message.size(), stderr);
     return;
   }
   DialogAdapter adapter(*this);
@@ -628,7 +630,8 @@ void TerminalConsole::MessageBox(const std::u16string& text, const std::u16strin
 void TerminalConsole::WriteReport(const std::string& text) {
   std::lock_guard lock(mutex_);
   if (!session_.IsActive()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    const std::string safe = SafeMessage(text);
+    std::fwrite(safe.data(), 1, safe.size(), stdout);
     std::fflush(stdout);
     return;
   }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/port/printable_text.h"
 #include "engine/port/utf.h"
 #include "engine/port/windows/wide_text.h"
 #include "engine/port/windows/win32_records.h"
@@ -417,7 +418,8 @@ void WindowsConsole::MessageBox(const std::u16string& text, const std::u16string
 }
 
 void WindowsConsole::WriteReport(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  const std::string safe = SafeMessage(text);
+  std::fwrite(safe.data(), 1, safe.size(), stdout);
   std::fflush(stdout);
 }
 
