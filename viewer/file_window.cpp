@@ -1,12 +1,10 @@
 // Opening the viewed file, reporting a failed open, and reading byte ranges.
 //
-// The file is never held in memory: one read-only stream stays open and every
-// read seeks first, so the stream position carries no meaning between reads.
+// The file is never held in memory: one read-only file stays open and every
+// read names its offset.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
@@ -49,50 +47,34 @@ void ReportOpenFailureBecause(const std::u16string& reason) {
 
 std::u16string ErrorText(int code) { return kelm::port::FromUtf8(std::strerror(code)); }
 
-// Why a path of this type cannot be shown as a file, or nothing when it can.
-// Opening a FIFO would block until a writer appears and reading a socket or
-// a character device may never end, so they are refused before any open.
-std::optional<std::u16string> RefusalFor(std::filesystem::file_type type) {
-  using std::filesystem::file_type;
-  switch (type) {
-    case file_type::directory:
-      return u"Is a directory";
-    case file_type::fifo:
-      return u"Is a named pipe (FIFO)";
-    case file_type::socket:
-      return u"Is a socket";
-    case file_type::character:
-      return u"Is a character device";
-    default:
-      return std::nullopt;
+// Why a file of this kind cannot be shown. Reading a FIFO, a socket or a
+// character device may wait forever or never end.
+std::u16string RefusalFor(kelm::port::FileKind kind) {
+  using kelm::port::FileKind;
+  switch (kind) {
+    case FileKind::Directory: return u"Is a directory";
+    case FileKind::Fifo: return u"Is a named pipe (FIFO)";
+    case FileKind::Socket: return u"Is a socket";
+    case FileKind::CharacterDevice: return u"Is a character device";
+    default: return u"Is not a regular file";
   }
 }
 
-// Opens filePath into fileStream and takes its size, or reports why not.
+// Opens filePath as viewedFile and takes its size, or reports why not. The
+// path is opened before its type is looked at (on the open file), so a
+// path swapped for a FIFO meanwhile cannot block the frame thread; a block
+// device is shown with its real size.
 void OpenViewedFile() {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(filePath, error);
-  if (error || status.type() == std::filesystem::file_type::not_found) {
-    ReportOpenFailureBecause(ErrorText(error ? error.value() : ENOENT));
+  const int error = viewedFile.Open(filePath);
+  if (error == kelm::port::kNotReadableKind) {
+    ReportOpenFailureBecause(RefusalFor(viewedFile.Kind()));
     return;
   }
-  if (const auto refusal = RefusalFor(status.type())) {
-    ReportOpenFailureBecause(*refusal);
+  if (error != 0) {
+    ReportOpenFailureBecause(ErrorText(error));
     return;
   }
-
-  // Read-only, binary, positioned at the end so that the position is the
-  // size. A block device reports its real size the same way.
-  errno = 0;
-  fileStream.open(filePath, std::ios::in | std::ios::binary | std::ios::ate);
-  if (!fileStream.is_open()) {
-    if (errno == 0) errno = EACCES;
-    ReportOpenFailure();
-    return;
-  }
-  const std::streamoff end = fileStream.tellg();
-  fileSize = end > 0 ? static_cast<uint64_t>(end) : 0;
-  fileStream.clear();
+  fileSize = viewedFile.Size();
 }
 
 }  // namespace
@@ -101,8 +83,7 @@ void ReportOpenFailure() { ReportOpenFailureBecause(ErrorText(errno)); }
 
 void LoadFile(const std::string& path) {
   if (&path != &filePath) filePath = path;
-  if (fileStream.is_open()) fileStream.close();  // a failed close leaves failbit set
-  fileStream.clear();
+  viewedFile.Close();
   fileLoaded = false;
   ForgetGridWindow();
 
@@ -116,21 +97,10 @@ void LoadFile(const std::string& path) {
 }
 
 uint64_t ReadRange(uint8_t* buffer, uint64_t capacity, const MarkedRange& range) {
-  if (buffer == nullptr || !fileStream.is_open() || range.start >= fileSize) return 0;
+  if (buffer == nullptr || !viewedFile.IsOpen() || range.start >= fileSize) return 0;
   // Clipped by subtraction: start + length may not fit in 64 bits.
   const uint64_t count = std::min({range.length, fileSize - range.start, capacity});
   if (count == 0) return 0;
-
-  fileStream.clear();
-  fileStream.seekg(static_cast<std::streamoff>(range.start));
-  if (!fileStream) {
-    fileStream.clear();
-    return 0;
-  }
-  fileStream.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(count));
-  const std::streamsize got = fileStream.gcount();
-  // A file that shrank since it was loaded gives a short read: keep what
-  // arrived and leave the stream usable for the next read.
-  fileStream.clear();
-  return got > 0 ? static_cast<uint64_t>(got) : 0;
+  // A file that shrank since it was loaded gives a short read.
+  return viewedFile.ReadAt(range.start, buffer, count);
 }

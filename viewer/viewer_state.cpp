@@ -1,7 +1,7 @@
 #include "viewer/viewer_state.h"
 
 std::string filePath;
-std::ifstream fileStream;
+kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
 bool fileLoaded = false;
 
@@ -48,8 +48,7 @@ void ForgetScreenObjects() {
 
 void ResetViewerStateForTests() {
   filePath.clear();
-  if (fileStream.is_open()) fileStream.close();
-  fileStream.clear();
+  viewedFile.Close();
   fileSize = 0;
   fileLoaded = false;
 

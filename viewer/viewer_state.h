@@ -7,9 +7,10 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
+
+#include "engine/port/read_only_file.h"
 #include <vector>
 
 #include "engine/core/object.h"
@@ -36,7 +37,7 @@ struct StatusField {
 extern std::string filePath;
 // The open file; shared by the grid, copy, inspector and export. Only ever
 // opened for reading.
-extern std::ifstream fileStream;
+extern kelm::port::ReadOnlyFile viewedFile;
 // Size in bytes taken at the last load; 0 after a failed open.
 extern uint64_t fileSize;
 // Cleared at the start of a load, set when it has finished.

@@ -1,8 +1,9 @@
 #include "engine/core/screenshot_reader.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
+
+#include "engine/port/read_only_file.h"
 
 namespace KelmCEngineV2 {
 
@@ -132,34 +133,27 @@ bool DecodeScreenshot(std::string_view bytes, Screenshot& shot, std::string& err
 }
 
 bool ReadScreenshotFile(const std::string& path, Screenshot& shot, std::string& error) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (ec) {
-    error = "cannot open: " + ec.message();
+  using kelm::port::FileKind;
+  // Opened before its type is looked at: a path swapped for a FIFO cannot
+  // block the open.
+  kelm::port::ReadOnlyFile file;
+  const int opened = file.Open(path);
+  if (opened == kelm::port::kNotReadableKind) {
+    error = file.Kind() == FileKind::Directory ? "a directory, not a screenshot file"
+                                               : "not a regular file, so not a screenshot";
     return false;
   }
-  if (fs::is_directory(status)) {
-    error = "a directory, not a screenshot file";
+  if (opened != 0) {
+    error = std::string("cannot open: ") + std::strerror(opened);
     return false;
   }
-  if (!fs::is_regular_file(status)) {
+  if (file.Kind() != FileKind::Regular) {
     error = "not a regular file, so not a screenshot";
     return false;
   }
-  const uintmax_t fileSize = fs::file_size(path, ec);
-  if (ec) {
-    error = "cannot read: " + ec.message();
-    return false;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot open the file for reading";
-    return false;
-  }
-  std::string head(std::min<uintmax_t>(fileSize, kScreenshotHeaderSize), '\0');
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  if (static_cast<size_t>(file.gcount()) != head.size()) {
+  const uint64_t fileSize = file.Size();
+  std::string head(static_cast<size_t>(std::min<uint64_t>(fileSize, kScreenshotHeaderSize)), '\0');
+  if (file.ReadAt(0, reinterpret_cast<uint8_t*>(head.data()), head.size()) != head.size()) {
     error = "cannot read the file";
     return false;
   }
@@ -167,9 +161,9 @@ bool ReadScreenshotFile(const std::string& path, Screenshot& shot, std::string& 
   if (!CheckHeader(head, fileSize, size, error)) return false;
 
   std::string bytes(static_cast<size_t>(fileSize), '\0');
-  file.seekg(0);
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<uint64_t>(file.gcount()) != fileSize || file.peek() != std::char_traits<char>::eof()) {
+  uint8_t extra = 0;
+  if (file.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()) != fileSize ||
+      file.ReadAt(fileSize, &extra, 1) != 0) {
     error = "the file changed while it was read";
     return false;
   }

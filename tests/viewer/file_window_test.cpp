@@ -2,10 +2,12 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "engine/port/utf.h"
@@ -123,11 +125,28 @@ TEST_F(FileWindow, PathWithoutSeparatorIsTheWholeName) {
   ExpectFailurePopUp("kelmhex-no-such-file.bin", "No such file or directory");
 }
 
+// The viewed file stays open while the viewer runs; no program started from
+// it (Open With, a clipboard tool) may inherit that descriptor.
+TEST_F(FileWindow, TheViewedFileIsOpenCloseOnExec) {
+  const std::string path = WriteFile(Counting(64));
+  StartOn(path);
+  ASSERT_TRUE(viewedFile.IsOpen());
+  int found = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) != std::filesystem::canonical(path) || error) continue;
+    ++found;
+    const int fd = std::stoi(entry.path().filename().string());
+    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "descriptor " << fd;
+  }
+  EXPECT_EQ(found, 1);
+}
+
 TEST_F(FileWindow, MissingFileIsReported) {
   StartOn(PathOf("missing.bin"));
   EXPECT_EQ(console->title, u"KelmHex Viewer - missing.bin") << "the title is set before the open";
   ExpectFailurePopUp("missing.bin", "No such file or directory");
-  EXPECT_FALSE(fileStream.is_open());
+  EXPECT_FALSE(viewedFile.IsOpen());
   uint8_t buffer[4];
   EXPECT_EQ(ReadRange(buffer, sizeof buffer, Range(0, 4)), 0u);
 }

@@ -1,0 +1,56 @@
+// Opening a file for reading without a race between looking at it and
+// opening it.
+//
+// A path checked first and opened after can be swapped in between: a FIFO
+// put in a file's place makes a blocking open wait for a writer forever,
+// freezing whichever thread opened it. So the path is opened first, without
+// blocking, and the type is checked on the open descriptor; only a regular
+// file or a block device is kept open. The descriptor is close-on-exec, so
+// no program started later (Open With, clipboard tools) inherits it.
+//
+// Errors are errno values (on Windows the system's codes are mapped to the
+// nearest errno value), or kNotReadableKind when the path names something
+// that is not read as a file (Kind() tells what).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelm::port {
+
+enum class FileKind { None, Regular, BlockDevice, Directory, Fifo, Socket, CharacterDevice, Other };
+
+// What Open yields for a directory, a FIFO, a socket, a character device
+// or anything else that is not read as a file.
+inline constexpr int kNotReadableKind = -1;
+
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Opens `path` read-only as described above. Yields 0, an errno value or
+  // kNotReadableKind; a file that was open before is closed first.
+  int Open(const std::string& path);
+  void Close();
+
+  bool IsOpen() const { return handle_ != -1; }
+  // What the last Open found (None when nothing was there to look at).
+  FileKind Kind() const { return kind_; }
+  // The size when it was opened (a block device's real size).
+  uint64_t Size() const { return size_; }
+
+  // Reads up to `count` bytes found `offset` bytes into the file; yields
+  // how many it read (fewer at the end of the file, 0 on an error). The
+  // reads keep no position between them.
+  uint64_t ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) const;
+
+ private:
+  intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
+  FileKind kind_ = FileKind::None;
+  uint64_t size_ = 0;
+};
+
+}  // namespace kelm::port

@@ -1,0 +1,84 @@
+// Opening a file for reading with the Win32 file calls: the handle is
+// opened first and its type checked after, and it is never inherited by a
+// child process.
+#include <algorithm>
+#include <cerrno>
+
+#include "engine/port/read_only_file.h"
+#include "engine/port/windows/wide_text.h"
+#include "engine/port/windows/windows_errors.h"
+#include "engine/port/windows/win32.h"
+
+namespace kelm::port {
+
+namespace {
+
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
+
+void ReadOnlyFile::Close() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+  size_ = 0;
+}
+
+int ReadOnlyFile::Open(const std::string& path) {
+  Close();
+  kind_ = FileKind::None;
+  // Others may read and write the file meanwhile, as the C library's open
+  // allows, but not delete it. FILE_FLAG_BACKUP_SEMANTICS opens a folder
+  // too, so that it is told apart below rather than failing as denied.
+  HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ErrnoFromWindows(GetLastError());
+  const DWORD type = GetFileType(file);
+  if (type == FILE_TYPE_DISK) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) {
+      const int error = ErrnoFromWindows(GetLastError());
+      CloseHandle(file);
+      return error;
+    }
+    kind_ = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Directory : FileKind::Regular;
+  } else if (type == FILE_TYPE_PIPE) {
+    kind_ = FileKind::Fifo;
+  } else if (type == FILE_TYPE_CHAR) {
+    kind_ = FileKind::CharacterDevice;
+  } else {
+    kind_ = FileKind::Other;
+  }
+  if (kind_ != FileKind::Regular) {
+    CloseHandle(file);
+    return kNotReadableKind;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    const int error = ErrnoFromWindows(GetLastError());
+    CloseHandle(file);
+    return error;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  size_ = size.QuadPart > 0 ? static_cast<uint64_t>(size.QuadPart) : 0;
+  return 0;
+}
+
+uint64_t ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) const {
+  if (handle_ == -1 || buffer == nullptr) return 0;
+  uint64_t done = 0;
+  while (done < count) {
+    const DWORD step = static_cast<DWORD>(std::min<uint64_t>(count - done, uint64_t{1} << 30));
+    OVERLAPPED at{};
+    const uint64_t position = offset + done;
+    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), buffer + done, step, &got, &at) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+}  // namespace kelm::port
