@@ -92,7 +92,9 @@ ExportResult ExportBytes(const std::string& target, uint64_t total, const Export
                          const ExportProgress& progress, size_t chunkBytes) {
   if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
   kelm::port::AtomicFileWriter file;
-  if (const int error = file.Open(target); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
+  if (const int error = file.Open(target, kelm::port::TargetLink::Follow); error != 0) {
+    return ExportResult{ExportStatus::Failed, error, 0};
+  }
 
   // Leaving early abandons the write: the writer removes its temporary file.
   if (progress && !progress(0, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
@@ -101,13 +103,15 @@ ExportResult ExportBytes(const std::string& target, uint64_t total, const Export
   while (done < total) {
     const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
     const uint64_t got = std::min(read(buffer.data(), want, done), want);
-    if (got == 0) break;  // the file ended before the range did
+    // The file ended before the range did: the partial copy is abandoned.
+    if (got < want) {
+      return ExportResult{ExportStatus::ShortSource, 0, done + got};
+    }
     if (const int error = file.Write(buffer.data(), got); error != 0) {
       return ExportResult{ExportStatus::Failed, error, 0};
     }
     done += got;
     if (progress && !progress(done, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
-    if (got < want) break;
   }
 
   if (const int error = file.Commit(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};

@@ -17,12 +17,14 @@
 // Bytes read and written per step.
 inline constexpr size_t kExportChunkBytes = size_t{1} << 20;
 
-enum class ExportStatus { Written, Cancelled, Failed };
+// ShortSource: the range ended early (the file shrank while it was read);
+// the target is left as it was.
+enum class ExportStatus { Written, Cancelled, Failed, ShortSource };
 
 struct ExportResult {
   ExportStatus status = ExportStatus::Written;
-  int error = 0;         // errno of a failure
-  uint64_t written = 0;  // bytes in the target (Written only)
+  int error = 0;         // errno or writer refusal of a failure (kelm::port::WriteErrorText words it)
+  uint64_t written = 0;  // bytes in the target (Written), or bytes read of the range (ShortSource)
 };
 
 // Reads up to `capacity` bytes found `offset` bytes into the exported range;
@@ -33,7 +35,9 @@ using ExportReader = std::function<uint64_t(uint8_t* buffer, uint64_t capacity, 
 using ExportProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
 // Writes `total` bytes from `read` to `target` as described above. A read
-// that ends early (the file shrank) writes what was read.
+// that ends early (the file shrank) is a failed export: nothing replaces the
+// target. A link at the target is followed (the user chose and confirmed
+// it); a target that is not a regular file is refused.
 ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
                          const ExportProgress& progress = nullptr, size_t chunkBytes = kExportChunkBytes);
 

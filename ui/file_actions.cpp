@@ -1,11 +1,11 @@
 #include "ui/file_actions.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
+#include "engine/port/atomic_file_writer.h"
 #include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
@@ -51,9 +51,18 @@ uint64_t ExportableLength(const MarkedRange& range) {
   return std::min(range.length, fileSize - range.start);
 }
 
-void ReportExportFailure(const std::string& target, int error) {
-  ShowMessage(kExportFailureTitle, kExportFailurePrefix + kelm::port::FromUtf8(FileNameOf(target)) + u"\"\n" +
-                                       kelm::port::FromUtf8(std::strerror(error)));
+void ReportExportFailure(const std::string& target, const std::u16string& reason) {
+  ShowMessage(kExportFailureTitle,
+              kExportFailurePrefix + kelm::port::FromUtf8(FileNameOf(target)) + u"\"\n" + reason);
+}
+
+// Why an export failed, in the pop-up's words.
+std::u16string ExportFailureReason(const ExportResult& result, uint64_t expected) {
+  if (result.status == ExportStatus::ShortSource) {
+    return u"Read " + Ascii(std::to_string(result.written)) + u" of " + Ascii(std::to_string(expected)) +
+           u" bytes: the file shrank; nothing was written";
+  }
+  return kelm::port::FromUtf8(kelm::port::WriteErrorText(result.error));
 }
 
 }  // namespace
@@ -123,6 +132,9 @@ void ExportSelection(const ExportScreenOptions& options) {
     part.length = capacity;
     return ReadRange(buffer, capacity, part);
   };
-  const ExportResult result = ExportWithProgress(*target, ExportableLength(range), read, options);
-  if (result.status == ExportStatus::Failed) ReportExportFailure(*target, result.error);
+  const uint64_t expected = ExportableLength(range);
+  const ExportResult result = ExportWithProgress(*target, expected, read, options);
+  if (result.status == ExportStatus::Failed || result.status == ExportStatus::ShortSource) {
+    ReportExportFailure(*target, ExportFailureReason(result, expected));
+  }
 }

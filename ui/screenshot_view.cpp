@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 
+#include "engine/port/atomic_file_writer.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/utf.h"
 
@@ -199,15 +199,10 @@ std::string DefaultHtmlPath(const std::string& screenshotPath) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    error = std::string("cannot create: ") + std::strerror(errno);
-    return false;
-  }
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (!file) {
-    error = "cannot write the whole page";
+  // Written beside and renamed into place: a link planted at the name (the
+  // default output's name is predictable) is replaced, never followed.
+  if (const int code = kelm::port::WriteFileAtomically(path, text); code != 0) {
+    error = "cannot create: " + kelm::port::WriteErrorText(code);
     return false;
   }
   return true;

@@ -43,6 +43,7 @@ std::string ScreenshotHtml(const KelmCEngineV2::Screenshot& shot, const std::str
 // end in ".ss".
 std::string DefaultHtmlPath(const std::string& screenshotPath);
 
-// Writes `text` to `path`, replacing the file. False with a message in
+// Writes `text` to `path`, replacing the file (a link at `path` is replaced,
+// not followed). False with a message in
 // `error` when the file could not be written completely.
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "engine/core/draw.h"
+#include "engine/port/atomic_file_writer.h"
 
 namespace KelmCEngineV2 {
 
@@ -51,10 +51,10 @@ bool WriteScreenshot(const std::string& path, const std::vector<CHAR_INFO>& cell
   ColourTable colours;
   const bool haveColours = Port().GetColourTable(colours);
   const std::string bytes = EncodeScreenshot(cells, width, height, haveColours ? &colours : nullptr);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file);
+  // Written beside and renamed into place: a link planted at the
+  // predictable name is replaced, never followed. A second screenshot in
+  // the same second replaces the first, one file per second as before.
+  return WriteFileAtomically(path, bytes) == 0;
 }
 
 }  // namespace KelmCEngineV2

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+
+#include "engine/port/random_name.h"
 
 namespace kelm::port {
 
@@ -20,21 +22,82 @@ std::string FolderPart(const std::string& target) {
   return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
 }
 
+// Why a file of this type is not replaced.
+int RefusalFor(mode_t mode) {
+  if (S_ISDIR(mode)) return kTargetIsDirectory;
+  if (S_ISFIFO(mode)) return kTargetIsFifo;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return kTargetIsDevice;
+  if (S_ISSOCK(mode)) return kTargetIsSocket;
+  return kTargetIsSpecial;
+}
+
+// Decides where the file goes and which permission bits it gets.
+TargetInfo Resolve(const std::string& target, TargetLink link, std::string& place, mode_t& keptMode,
+                   bool& keepMode) {
+  TargetInfo found;
+  place = target;
+  keepMode = false;
+  struct stat info {};
+  if (lstat(target.c_str(), &info) != 0) {
+    if (errno != ENOENT) found.refusal = errno;
+    return found;
+  }
+  found.exists = true;
+  if (S_ISLNK(info.st_mode)) {
+    // Replaced as a link: the new file gets the usual permissions.
+    if (link == TargetLink::Replace) return found;
+    if (stat(target.c_str(), &info) != 0) {
+      found.refusal = errno == ENOENT ? kTargetIsBrokenLink : errno;
+      return found;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      found.refusal = RefusalFor(info.st_mode);
+      return found;
+    }
+    char* real = realpath(target.c_str(), nullptr);
+    if (real == nullptr) {
+      found.refusal = errno;
+      return found;
+    }
+    place = real;
+    found.linkedFile = real;
+    std::free(real);
+  } else if (!S_ISREG(info.st_mode)) {
+    found.refusal = RefusalFor(info.st_mode);
+    return found;
+  }
+  if (info.st_nlink > 1) found.otherHardLinks = static_cast<uint64_t>(info.st_nlink) - 1;
+  // The permission bits only: a copy of a set-user-ID program's mode would
+  // make a set-user-ID file of the written bytes.
+  keptMode = info.st_mode & 0777;
+  keepMode = true;
+  return found;
+}
+
 }  // namespace
+
+TargetInfo InspectTarget(const std::string& target, TargetLink link) {
+  std::string place;
+  mode_t mode = 0;
+  bool keep = false;
+  return Resolve(target, link, place, mode, keep);
+}
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
-int AtomicFileWriter::Open(const std::string& target) {
+int AtomicFileWriter::Open(const std::string& target, TargetLink link) {
   Abandon();
-  target_ = target;
-  // A new file that no one else uses, created with the usual permissions
-  // (the process's umask applies).
-  static std::atomic<unsigned> counter{0};
+  mode_t keptMode = 0;
+  bool keepMode = false;
+  if (const int error = Resolve(target, link, target_, keptMode, keepMode).refusal; error != 0) return error;
+
+  // A new file under a name no one can guess, created exclusively: O_EXCL
+  // fails on any existing name, a symbolic link included, so nothing is
+  // followed. The usual permissions (the process's umask applies).
   int fd = -1;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary_ = FolderPart(target) + ".kelmhex-export-" + std::to_string(getpid()) + "-" +
-                 std::to_string(counter.fetch_add(1));
-    fd = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  for (int attempt = 0; attempt < kExclusiveCreateTries; ++attempt) {
+    temporary_ = FolderPart(target_) + kTemporaryPrefix + UnpredictableName(12);
+    fd = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0 || errno != EEXIST) break;
   }
   if (fd < 0) {
@@ -44,12 +107,7 @@ int AtomicFileWriter::Open(const std::string& target) {
   }
   handle_ = fd;
   open_ = true;
-
-  // Replacing a file keeps its permissions.
-  struct stat existing {};
-  if (stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    fchmod(fd, existing.st_mode & 07777);
-  }
+  if (keepMode) fchmod(fd, keptMode);
   return 0;
 }
 

@@ -3,17 +3,53 @@
 // The bytes go to a new temporary file beside the target, which is put in
 // the target's place only when every byte was written and saved to the
 // disk. A failed or abandoned write never leaves a half-written target; the
-// target keeps its old contents until the replacement. Replacing a file
-// keeps its permissions (on POSIX systems).
+// target keeps its old contents until the replacement.
+//
+// The temporary file has a name no other user can guess and is created
+// exclusively, never through a symbolic link; the rename then replaces
+// whatever is at the target's name, so a link planted there is replaced,
+// not followed (unless the caller asks to follow it, below). Only a regular
+// file, or nothing, is replaced: a directory, a FIFO, a device or a socket
+// at the target is refused. Replacing a file keeps its permission bits but
+// never its set-user-ID, set-group-ID or sticky bits (on POSIX systems).
 //
 // Errors are errno values (on Windows the system's codes are mapped to the
-// nearest errno value), so callers show them with strerror.
+// nearest errno value) or one of the refusals below; WriteErrorText words
+// either.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace kelm::port {
+
+// What Open does with a symbolic link at the target's name.
+enum class TargetLink {
+  Replace,  // the link itself is replaced (files the program names itself)
+  Follow,   // the file it leads to is replaced (a target the user chose and confirmed)
+};            // (on Windows a link at the target is always replaced itself)
+
+// Refusals of a target that is not a regular file (negative, apart from
+// errno values).
+inline constexpr int kTargetIsFifo = -1;
+inline constexpr int kTargetIsDevice = -2;
+inline constexpr int kTargetIsSocket = -3;
+inline constexpr int kTargetIsDirectory = -4;
+inline constexpr int kTargetIsBrokenLink = -5;
+inline constexpr int kTargetIsSpecial = -6;
+
+// What is at a target's name, as Open treats it.
+struct TargetInfo {
+  bool exists = false;
+  int refusal = 0;             // 0, or the refusal or errno value Open yields
+  std::string linkedFile;      // the file a followed link leads to ("" when none)
+  uint64_t otherHardLinks = 0; // other names of the replaced file, which keep its old bytes
+};
+TargetInfo InspectTarget(const std::string& target, TargetLink link);
+
+// An error of the writer in words: strerror for an errno value, a sentence
+// for a refusal.
+std::string WriteErrorText(int error);
 
 class AtomicFileWriter {
  public:
@@ -24,7 +60,7 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Creates the temporary file for `target`. Yields 0 or an error.
-  int Open(const std::string& target);
+  int Open(const std::string& target, TargetLink link = TargetLink::Replace);
   // Appends bytes. Yields 0 or an error.
   int Write(const uint8_t* data, uint64_t size);
   // Saves the bytes to the disk and puts the file in the target's place.
@@ -42,5 +78,12 @@ class AtomicFileWriter {
   intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
   bool open_ = false;
 };
+
+// Writes `bytes` to `target` through an AtomicFileWriter (a link at the
+// target is replaced). Yields 0 or an error.
+int WriteFileAtomically(const std::string& target, const std::string& bytes);
+
+// The prefix of the writer's temporary names (a dot file beside the target).
+inline constexpr char kTemporaryPrefix[] = ".kelmhex-tmp-";
 
 }  // namespace kelm::port

@@ -7,13 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "engine/port/atomic_file_writer.h"
 #include "engine/port/process_path.h"
+#include "engine/port/random_name.h"
 
 extern char** environ;
 
@@ -102,16 +103,13 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// Opens a new file with a name no one else uses, beside `target`.
+// Opens a new file with a name no one else can guess, beside `target`.
 int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath) {
-  static std::atomic<unsigned> counter{0};
   const size_t slash = target.find_last_of('/');
   const std::string folder = target.substr(0, slash + 1);
-  const std::string name = target.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporaryPath = folder + "." + name + "." + std::to_string(getpid()) + "-" +
-                    std::to_string(counter.fetch_add(1));
-    const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  for (int attempt = 0; attempt < kExclusiveCreateTries; ++attempt) {
+    temporaryPath = folder + kTemporaryPrefix + UnpredictableName(12);
+    const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;

@@ -255,6 +255,32 @@ TEST_F(ScreenshotFile, F2InTheFrameLoopWritesAFileThatReadsBack) {
   }
 }
 
+// The capture's name is predictable: a link planted there by someone else
+// is replaced by the capture, and the file it points at is left alone.
+TEST_F(ScreenshotFile, F2ReplacesALinkPlantedAtItsNameWithoutFollowingIt) {
+  kelm::port::VirtualConsole console(21, 4);
+  kelm::port::SetPort(&console);
+  console.now = 1'700'000'000'000;
+  std::filesystem::current_path(dir);
+  const std::string victim = Write("victim", "precious");
+  const std::string name = KelmCEngineV2::ScreenshotFileName(static_cast<std::time_t>(console.now / 1000));
+  std::filesystem::create_symlink(victim, dir / name);
+  {
+    KelmCEngineV2::Engine engine(false, false);
+    engine.SetupConsole();
+    console.PushKey(kelm::port::VK_F2);
+    ASSERT_TRUE(engine.RunFrame());
+  }
+  std::ifstream in(victim);
+  std::string kept;
+  std::getline(in, kept);
+  EXPECT_EQ(kept, "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / name));
+  Screenshot shot;
+  std::string error;
+  EXPECT_TRUE(ReadScreenshotFile((dir / name).string(), shot, error)) << error;
+}
+
 TEST_F(ScreenshotFile, HeaderCheckedBeforeAHugeClaimIsRead) {
   // A sparse file of exactly the length a 4097 x 4096 picture needs: valid
   // in form, but larger than any terminal, and refused without reading it.

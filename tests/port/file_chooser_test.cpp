@@ -376,6 +376,31 @@ TEST_F(ChooserFolderTest, SaveUnderANewNameChoosesItAtOnce) {
   EXPECT_EQ(chooser.ChosenPath(), (root / "out.bin").string());
 }
 
+// The question says what a replacement really does: a link is followed to
+// the file it leads to, other hard links keep the old bytes; a target that
+// is not a regular file is refused before any question.
+TEST_F(ChooserFolderTest, SaveOverALinkOrAHardLinkedFileSaysSoAndAFifoIsRefused) {
+  fs::create_symlink("gamma", root / "link");
+  fs::create_hard_link(root / "beta.bin", root / "twin.bin");
+  ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0600), 0);
+  const auto question = [&](const std::string& name) {
+    DialogCanvas canvas(200, 12);
+    FileChooser chooser(PathPromptKind::Save, root.string());
+    Type(chooser, name);
+    chooser.HandleKey(Key(VK_RETURN, '\r'));
+    EXPECT_EQ(chooser.GetState(), FileChooser::State::Running) << name;
+    EXPECT_EQ(chooser.Confirming(), name != "pipe") << name;
+    chooser.Render(canvas);
+    return RowText(canvas, 9);
+  };
+  EXPECT_EQ(question("link"), " \"link\" exists. It is a link to \"" + fs::canonical(root / "gamma").string() +
+                                  "\", which is replaced. Replace it? Enter/Y: yes  Esc/N: no");
+  EXPECT_EQ(question("twin.bin"),
+            " \"twin.bin\" exists. It has 1 other hard link, which will keep the old bytes. Replace it? Enter/Y: "
+            "yes  Esc/N: no");
+  EXPECT_EQ(question("pipe"), " \"pipe\": Is a named pipe (FIFO), not a regular file; choose a regular file");
+}
+
 TEST_F(ChooserFolderTest, SaveOverAnExistingFileAsksFirst) {
   FileChooser chooser(PathPromptKind::Save, root.string());
   Type(chooser, "gamma");

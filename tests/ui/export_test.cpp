@@ -105,12 +105,19 @@ TEST_F(ExportTest, MemoryStaysAtOneChunkWhateverTheSize) {
   EXPECT_EQ(fs::file_size(folder / "big.bin"), source.bytes.size());
 }
 
-TEST_F(ExportTest, ShortReadWritesWhatWasRead) {
-  Source source{Pattern(300)};
-  const ExportResult result = ExportBytes((folder / "short.bin").string(), 1000, source.Reader(), nullptr, 128);
-  EXPECT_EQ(result.status, ExportStatus::Written);
-  EXPECT_EQ(result.written, 300u);
-  EXPECT_EQ(ReadBytes(folder / "short.bin"), source.bytes);
+// A source that ends early (the file shrank while it was exported) is a
+// failed export, whether the short read is mid-chunk, at a chunk's edge or
+// the very first: the old target stays and no temporary file is left.
+TEST_F(ExportTest, ASourceThatEndsEarlyFailsAndLeavesTheTarget) {
+  for (const size_t available : {size_t{300}, size_t{256}, size_t{0}, size_t{999}}) {
+    std::ofstream(folder / "short.bin") << "old";
+    Source source{Pattern(available)};
+    const ExportResult result = ExportBytes((folder / "short.bin").string(), 1000, source.Reader(), nullptr, 128);
+    EXPECT_EQ(result.status, ExportStatus::ShortSource) << available;
+    EXPECT_EQ(result.written, available) << "bytes read of the range";
+    EXPECT_EQ(ReadBytes(folder / "short.bin"), std::vector<uint8_t>({'o', 'l', 'd'})) << available;
+    EXPECT_EQ(Names(), (std::vector<std::string>{"short.bin"})) << available;
+  }
 }
 
 TEST_F(ExportTest, NothingToWriteMakesAnEmptyFile) {

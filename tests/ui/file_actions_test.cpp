@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/port/atomic_file_writer.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
 #include "tests/viewer/viewer_fixture.h"
@@ -289,7 +290,7 @@ TEST_F(FileActions, ExportOntoAFolderFailsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(OpenBoxes(), 1u);
   EXPECT_TRUE(fs::is_directory(PathOf("taken/inside")));
   for (const auto& item : fs::directory_iterator(directory)) {
-    EXPECT_EQ(item.path().filename().string().find(".kelmhex-export"), std::string::npos) << item.path();
+    EXPECT_EQ(item.path().filename().string().find(kelm::port::kTemporaryPrefix), std::string::npos) << item.path();
   }
 }
 
@@ -304,6 +305,51 @@ TEST_F(FileActions, ExportReplacingAFileKeepsItsPermissions) {
   EXPECT_EQ(ReadBytes(target).size(), 8u);
   EXPECT_EQ(fs::status(target).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(FileActions, ExportOfAFileThatShrankSaysHowMuchWasReadAndKeepsTheTarget) {
+  const std::string path = WriteFile(Counting(1000));
+  StartRecording(path);
+  Select(100, 800);
+  const std::string target = PathOf("out.bin");
+  std::ofstream(target) << "old";
+  fs::resize_file(path, 400);  // another program cuts the file meanwhile
+  console->saveDialogAnswers.push_back(target);
+  ExportSelection();
+  Frame();
+  ASSERT_EQ(OpenBoxes(), 1u);
+  const std::string screen = ScreenText();
+  EXPECT_NE(screen.find("Failed to export to: \"out.bin\""), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Read 300 of 800 bytes"), std::string::npos) << screen;
+  EXPECT_EQ(ReadBytes(target), std::vector<uint8_t>({'o', 'l', 'd'}));
+}
+
+// Special files at the export's target are refused in words; a link to a
+// set-user-ID program is followed but the bits are not carried over.
+TEST_F(FileActions, ExportOntoSpecialTargetsIsRefusedAndSetIdBitsAreDropped) {
+  StartRecording(WriteFile(Counting(100)));
+  Select(0, 8);
+  ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
+  console->saveDialogAnswers.push_back(PathOf("fifo"));
+  ExportSelection();
+  Frame();
+  ASSERT_EQ(OpenBoxes(), 1u);
+  const std::string screen = ScreenText();
+  EXPECT_NE(screen.find("Is a named pipe (FIFO), not a regular file"), std::string::npos) << screen;
+  EXPECT_TRUE(fs::is_fifo(PathOf("fifo")));
+  Key(kelm::port::VK_ESCAPE);
+
+  const std::string program = PathOf("program");
+  std::ofstream(program) << "#!/bin/sh\n";
+  ASSERT_EQ(chmod(program.c_str(), 04755), 0);
+  fs::create_symlink(program, PathOf("link"));
+  console->saveDialogAnswers.push_back(PathOf("link"));
+  ExportSelection();
+  EXPECT_TRUE(fs::is_symlink(PathOf("link")));
+  EXPECT_EQ(ReadBytes(program).size(), 8u);
+  struct stat info {};
+  ASSERT_EQ(stat(program.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0755u);
 }
 
 // --- Open With ---------------------------------------------------------------------------------

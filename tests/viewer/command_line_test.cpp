@@ -241,6 +241,24 @@ TEST(CommandLineRun, AnOutputThatCannotBeWrittenIsAFailure) {
   EXPECT_NE(err.str().find("cannot write"), std::string::npos);
 }
 
+// Names and arguments from the command line never reach the terminal as
+// control sequences, whichever message carries them.
+TEST(CommandLineRun, MessagesShowControlCharactersOfArgumentsAsEscapes) {
+  const std::string evil = "x\x1b]2;PWNED\x07\x1b]52;c;ZWNobyBwd25lZAo=\x07\xc2\x9b\xe2\x80\xae";
+  const std::string shown = "x\\x1b]2;PWNED\\x07\\x1b]52;c;ZWNobyBwd25lZAo=\\x07\\u{009b}\\u{202e}";
+  Outcome run = RunAction(Parse({"-" + evil}));
+  EXPECT_EQ(Lines(run.err).at(0), "kelmhex: unknown option '-" + shown + "'");
+  run = RunAction(Parse({"--show-screenshot", "a.ss", evil}));
+  EXPECT_EQ(Lines(run.err).at(0), "kelmhex: unexpected argument '" + shown + "'");
+  run = RunAction(Parse({"--show-screenshot", evil + ".ss"}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("kelmhex: " + shown + ".ss: cannot open", 0), 0u) << run.err;
+  for (const Outcome& any : {run, RunAction(Parse({"-" + evil}))}) {
+    EXPECT_EQ(any.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(any.err.find('\x07'), std::string::npos);
+  }
+}
+
 class CommandLineScreenshot : public TempDir {};
 
 TEST_F(CommandLineScreenshot, ShowPrintsThePictureInTheColoursAsked) {
@@ -294,6 +312,17 @@ TEST_F(CommandLineScreenshot, HtmlIsWrittenBesideTheScreenshot) {
   std::string error;
   ASSERT_TRUE(KelmCEngineV2::ReadScreenshotFile(path, shot, error));
   EXPECT_EQ(page, ScreenshotHtml(shot, "frame.ss"));
+}
+
+TEST_F(CommandLineScreenshot, HtmlReplacesALinkPlantedAtTheDefaultNameWithoutFollowingIt) {
+  const std::string path = Screenshot("frame.ss");
+  const std::string victim = Write("victim", "precious");
+  std::filesystem::create_symlink(victim, dir / "frame.html");
+  const Outcome run = RunAction(Parse({"--screenshot-to-html", path}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "frame.html"));
+  EXPECT_NE(ReadFile(dir / "frame.html").find("<!DOCTYPE html>"), std::string::npos);
 }
 
 TEST_F(CommandLineScreenshot, HtmlNeverOverwritesTheScreenshotItself) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/port/terminal/replace_target.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {
@@ -641,9 +642,17 @@ void FileChooser::Choose(const std::string& path) {
   state_ = State::Chosen;
 }
 
+// Asks before replacing a file, saying when it is a link or has other hard
+// links; a target that is not a regular file is refused at once.
 void FileChooser::AskToReplace(const std::string& path, const std::string& name) {
+  const ReplaceTarget target = DescribeReplaceTarget(path);
+  if (!target.replaceable) {
+    message_ = u"\"" + DisplayName(name) + u"\": " + target.refusal + u"; choose a regular file";
+    return;
+  }
   confirmPath_ = path;
   confirmName_ = name;
+  confirmNotes_ = target.notes;
 }
 
 void FileChooser::Enter(const std::string& name) {
@@ -766,7 +775,7 @@ void FileChooser::Render(DialogCanvas& canvas) {
   const int statusRow = rows - 3;
   if (Confirming()) {
     canvas.Text(1, statusRow,
-                u"\"" + DisplayName(confirmName_) + u"\" exists. Replace it? Enter/Y: yes  Esc/N: no",
+                u"\"" + DisplayName(confirmName_) + u"\" exists. " + confirmNotes_ + u"Replace it? Enter/Y: yes  Esc/N: no",
                 kWarning);
   } else if (!message_.empty()) {
     canvas.Text(1, statusRow, message_, kWarning);

@@ -173,6 +173,7 @@ class FileChooser {
   std::u16string message_;  // a warning shown on the status row
   std::string confirmPath_;  // file waiting for "replace?" (Save)
   std::string confirmName_;
+  std::u16string confirmNotes_;  // what the question adds: a link followed, other hard links
   State state_ = State::Running;
   std::string chosen_;
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/port/terminal/replace_target.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {
@@ -414,8 +415,16 @@ std::optional<std::string> PathPrompt(DialogTerminal& terminal, PathPromptKind k
         message = u"Folder not found";
         continue;
       }
-      if (Exists(path) && !Confirm(terminal, canvas, 6, u"The file exists. Replace it? Enter: yes, Esc: no")) {
-        continue;
+      if (Exists(path)) {
+        const ReplaceTarget target = DescribeReplaceTarget(path);
+        if (!target.replaceable) {
+          message = target.refusal + u"; choose a regular file";
+          continue;
+        }
+        if (!Confirm(terminal, canvas, 6,
+                     u"The file exists. " + target.notes + u"Replace it? Enter: yes, Esc: no")) {
+          continue;
+        }
       }
       return path;
     }
