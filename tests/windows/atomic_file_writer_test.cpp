@@ -109,6 +109,22 @@ TEST_F(AtomicFileWriterWindows, TargetHeldOpenWithoutDeleteSharingKeepsItsBytes)
   EXPECT_EQ(FileCount(), 1u) << "the temporary file is removed after a failed commit";
 }
 
+TEST_F(AtomicFileWriterWindows, AFolderIsRefusedAndTemporaryNamesCannotBeGuessed) {
+  fs::create_directory(directory / "folder");
+  AtomicFileWriter writer;
+  EXPECT_EQ(writer.Open((directory / "folder").string()), kelm::port::kTargetIsDirectory);
+  EXPECT_EQ(FileCount(), 1u);
+
+  AtomicFileWriter first;
+  AtomicFileWriter second;
+  ASSERT_EQ(first.Open((directory / "a.bin").string()), 0);
+  ASSERT_EQ(second.Open((directory / "a.bin").string()), 0);
+  EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
+  const std::string name = fs::path(first.TemporaryPath()).filename().string();
+  EXPECT_EQ(name.rfind(kelm::port::kTemporaryPrefix, 0), 0u) << name;
+  EXPECT_EQ(name.find(std::to_string(GetCurrentProcessId())), std::string::npos) << name;
+}
+
 TEST_F(AtomicFileWriterWindows, NonAsciiTargetName) {
   // "Größe.bin" given as UTF-8, as every path inside the program.
   const std::string name = "Gr\xC3\xB6\xC3\x9F" "e.bin";
