@@ -324,34 +324,6 @@ TEST_F(FileActions, ExportOfAFileThatShrankSaysHowMuchWasReadAndKeepsTheTarget) 
   EXPECT_EQ(ReadBytes(target), std::vector<uint8_t>({'o', 'l', 'd'}));
 }
 
-// Special files at the export's target are refused in words; a link to a
-// set-user-ID program is followed but the bits are not carried over.
-TEST_F(FileActions, ExportOntoSpecialTargetsIsRefusedAndSetIdBitsAreDropped) {
-  StartRecording(WriteFile(Counting(100)));
-  Select(0, 8);
-  ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
-  console->saveDialogAnswers.push_back(PathOf("fifo"));
-  ExportSelection();
-  Frame();
-  ASSERT_EQ(OpenBoxes(), 1u);
-  const std::string screen = ScreenText();
-  EXPECT_NE(screen.find("Is a named pipe (FIFO), not a regular file"), std::string::npos) << screen;
-  EXPECT_TRUE(fs::is_fifo(PathOf("fifo")));
-  Key(kelm::port::VK_ESCAPE);
-
-  const std::string program = PathOf("program");
-  std::ofstream(program) << "#!/bin/sh\n";
-  ASSERT_EQ(chmod(program.c_str(), 04755), 0);
-  fs::create_symlink(program, PathOf("link"));
-  console->saveDialogAnswers.push_back(PathOf("link"));
-  ExportSelection();
-  EXPECT_TRUE(fs::is_symlink(PathOf("link")));
-  EXPECT_EQ(ReadBytes(program).size(), 8u);
-  struct stat info {};
-  ASSERT_EQ(stat(program.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0755u);
-}
-
 // --- Open With ---------------------------------------------------------------------------------
 
 TEST(OpenWithNames, TheTableAndUnknownCodes) {
