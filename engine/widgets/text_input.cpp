@@ -1,5 +1,7 @@
 #include "engine/widgets/text_input.h"
 
+#include <algorithm>
+
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
@@ -57,7 +59,7 @@ std::u16string AllowedCharsOf(CharsetKind charset) {
 TextInput::TextInput(Vector2 at, std::u16string placeholderText, int32_t maxLengthValue,
                      CharsetKind charsetKind, BracketKind kind, const BracketStyle* customStyle)
     : Object(at, std::u16string(u"[]")),
-      maxLength(maxLengthValue),
+      maxLength(std::clamp(maxLengthValue, 0, kMaxTextInputLength)),
       exactCase(charsetKind == Uppercase || charsetKind == HexUppercase),
       style(ResolveBracketStyle(kind, customStyle)),
       charset(charsetKind),
@@ -141,7 +143,7 @@ void TextInput::HandleKeys() {
       // Any other Ctrl combination, AltGr characters included, is ignored.
       continue;
     }
-    if (static_cast<int64_t>(value.size()) >= maxLength) continue;
+    if (value.size() >= Limit()) continue;
     if (charset == Any) {
       value += ch;
       continue;
@@ -178,7 +180,7 @@ void TextInput::Redraw() {
     if (focused) {
       picture += u' ';
       fore += ' ';
-      if (static_cast<int64_t>(value.size()) < maxLength) {
+      if (value.size() < Limit()) {
         blinkTimer += mainEngine != nullptr ? mainEngine->deltaTime : 0;
         if (blinkTimer >= kCaretBlinkMs) {
           blinkTimer = 0;
@@ -209,14 +211,17 @@ void TextInput::Paste() {
   const size_t end = pasted.find(u'\0');
   if (end != std::u16string::npos) pasted.resize(end);
 
+  // What does not fit is refused before it is looked at: a paste of
+  // megabytes costs one comparison.
+  if (value.size() > Limit() || pasted.size() > Limit() - value.size()) return;
   if (charset != Any) {
-    // A filtered field takes a valid paste whole, whatever its length.
     if (IsAllowedText(pasted)) value += pasted;
     return;
   }
-  // Only the pasted text's own length is held against the limit.
-  if (static_cast<int64_t>(pasted.size()) < maxLength) value += BlankControlChars(pasted);
+  value += BlankControlChars(pasted);
 }
+
+size_t TextInput::Limit() const { return static_cast<size_t>(std::clamp(maxLength, 0, kMaxTextInputLength)); }
 
 void TextInput::Copy() { kelm::port::Port().SetClipboardText(value); }
 
