@@ -24,9 +24,9 @@
 //
 // Names are raw bytes (Linux names need not be UTF-8): they are shown with
 // invalid bytes and control characters as \xHH escapes (and a backslash
-// doubled), and chosen exactly as they are on disk. The model (FileChooser) draws into a DialogCanvas and
-// takes keys, clicks and wheel turns, so it is tested without a terminal;
-// RunFileChooser is the modal loop around it.
+// doubled), and chosen exactly as they are on disk. The model (FileChooser)
+// draws into a DialogCanvas and takes keys, clicks and wheel turns, so it is
+// tested without a terminal; RunFileChooser is the modal loop around it.
 #pragma once
 
 #include <cstdint>
