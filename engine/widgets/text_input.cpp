@@ -1,6 +1,7 @@
 #include "engine/widgets/text_input.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
@@ -206,14 +207,16 @@ void TextInput::Redraw() {
 void TextInput::Paste() {
   std::optional<std::u16string> clip = kelm::port::Port().GetClipboardText();
   if (!clip) return;
-  // Clipboard text ends at its first NUL.
-  std::u16string pasted = std::move(*clip);
-  const size_t end = pasted.find(u'\0');
-  if (end != std::u16string::npos) pasted.resize(end);
-
-  // What does not fit is refused before it is looked at: a paste of
-  // megabytes costs one comparison.
-  if (value.size() > Limit() || pasted.size() > Limit() - value.size()) return;
+  if (value.size() > Limit()) return;
+  const size_t room = Limit() - value.size();
+  // Clipboard text ends at its first NUL. Only the room's worth of it (and
+  // one unit more) is searched: a paste of megabytes is refused at once.
+  const std::u16string& text = *clip;
+  const size_t searched = std::min(text.size(), room + 1);
+  const size_t nul = std::u16string_view(text.data(), searched).find(u'\0');
+  const size_t length = nul != std::u16string_view::npos ? nul : text.size();
+  if (length > room) return;
+  const std::u16string pasted = text.substr(0, length);
   if (charset != Any) {
     if (IsAllowedText(pasted)) value += pasted;
     return;
