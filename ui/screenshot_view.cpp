@@ -1,7 +1,7 @@
 #include "ui/screenshot_view.h"
 
-#include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <string_view>
 
 #include "engine/port/atomic_file_writer.h"
@@ -102,11 +102,11 @@ char16_t ShownCharacter(char16_t ch) {
   return kelm::port::IsSafeCellCharacter(ch) ? ch : kelm::port::kReplacementCell;
 }
 
-std::string ScreenshotTerminalText(const Screenshot& shot, ScreenshotColours colours) {
+void WriteScreenshotTerminalText(std::ostream& stream, const Screenshot& shot, ScreenshotColours colours) {
   std::string out;
-  out.reserve(shot.cells.size() * 2 + static_cast<size_t>(shot.height) * 32);
   std::u16string run;
   for (int32_t row = 0; row < shot.height; ++row) {
+    out.clear();
     run.clear();
     for (int32_t column = 0; column < shot.width; ++column) {
       const CHAR_INFO& cell = shot.At(column, row);
@@ -121,8 +121,15 @@ std::string ScreenshotTerminalText(const Screenshot& shot, ScreenshotColours col
     out += kelm::port::ToUtf8(run);
     if (colours != ScreenshotColours::None && shot.width > 0) out += kResetColours;
     out += '\n';
+    stream.write(out.data(), static_cast<std::streamsize>(out.size()));
+    if (!stream) return;
   }
-  return out;
+}
+
+std::string ScreenshotTerminalText(const Screenshot& shot, ScreenshotColours colours) {
+  std::ostringstream text;
+  WriteScreenshotTerminalText(text, shot, colours);
+  return std::move(text).str();
 }
 
 std::string ScreenshotHtml(const Screenshot& shot, const std::string& title) {

@@ -8,6 +8,7 @@
 // the viewer's own screen was.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 #include "engine/core/screenshot_reader.h"
@@ -30,7 +31,11 @@ char16_t ShownCharacter(char16_t ch);
 
 // The picture as terminal output: one line per row in UTF-8, each row
 // starting with its colours in full and ending with the colours reset and a
-// line break; colour changes only where the colours change.
+// line break; colour changes only where the colours change. Written to
+// `out` row by row as it is made, so that only one row's text is ever held.
+void WriteScreenshotTerminalText(std::ostream& out, const KelmCEngineV2::Screenshot& shot,
+                                 ScreenshotColours colours);
+// The same output as one string.
 std::string ScreenshotTerminalText(const KelmCEngineV2::Screenshot& shot, ScreenshotColours colours);
 
 // A whole HTML page (no external resources): `title` as its title and

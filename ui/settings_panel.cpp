@@ -15,7 +15,13 @@ constexpr int32_t kPanelWidth = 40;
 constexpr int32_t kPanelHeight = 15;
 
 void Report(const kelm::port::RegistrationResult& result) {
-  ReportRegistryError(std::string(1, result.step), result.error);
+  if (result.message.empty()) {
+    ReportRegistryError(std::string(1, result.step), result.error);
+    return;
+  }
+  // A refusal with its own text, in the same shape as the system's.
+  kelm::port::Port().WriteReport(std::string(1, result.step) + result.message + "\n");
+  kelm::port::Port().Pause();
 }
 
 }  // namespace

@@ -143,7 +143,7 @@ int RunCommandLineAction(const CommandLine& command, std::ostream& out, std::ost
   }
 
   if (command.action == CommandAction::ShowScreenshot) {
-    out << ScreenshotTerminalText(shot, ScreenshotColoursFor(colorterm, noColor));
+    WriteScreenshotTerminalText(out, shot, ScreenshotColoursFor(colorterm, noColor));
     return Finish(out, err);
   }
 

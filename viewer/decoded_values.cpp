@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <charconv>
+#include <string_view>
 #include <utility>
 
 #include "viewer/float_format.h"
@@ -37,6 +38,17 @@ std::u16string RowText(const InspectorValue& record) {
 
 std::u16string StatusText(const InspectorValue& record) {
   return record.value + u" " + record.name + record.suffix;
+}
+
+size_t StatusLabelLength(const InspectorValue& record) { return 1 + record.name.size() + record.suffix.size(); }
+
+std::u16string EndWithEllipsis(const std::u16string& text, size_t cells) {
+  constexpr std::u16string_view kEllipsis = u"...";
+  if (text.size() <= cells) return text;
+  if (cells <= kEllipsis.size()) return std::u16string(kEllipsis.substr(0, cells));
+  size_t kept = cells - kEllipsis.size();
+  if (text[kept] >= 0xDC00 && text[kept] <= 0xDFFF && kept > 0) --kept;  // keep a pair whole
+  return text.substr(0, kept) + std::u16string(kEllipsis);
 }
 
 void ClearInspectorValues() {

@@ -56,6 +56,14 @@ std::u16string RowText(const InspectorValue& record);
 
 // value + " " + name + suffix, e.g. "305419896 LE u32".
 std::u16string StatusText(const InspectorValue& record);
+// How many units at the end of StatusText are its label (" LE u32").
+size_t StatusLabelLength(const InspectorValue& record);
+
+// The text of a value that must fit `cells` cells: as it is when it fits,
+// otherwise its start ended with "..." in at most `cells` cells (just the
+// dots' start when even they do not fit), never splitting a surrogate pair.
+// A cut value always shows that it was cut.
+std::u16string EndWithEllipsis(const std::u16string& text, size_t cells);
 
 // Set("", "---") on all nine records, in panel order.
 void ClearInspectorValues();

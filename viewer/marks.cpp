@@ -192,8 +192,10 @@ void ShowTip(const std::u16string& text) {
 }
 
 void ShowTipUnderMouse() {
+  // Only over a grid cell that no box (help, menu, panel, form, pop-up)
+  // covers: the mark beneath a box is not what the pointer shows.
   const ByteUnderMouseResult under = ByteUnderMouse();
-  if (!under.over) return;
+  if (!under.over || KelmCEngineV2::MouseOnAnyBox()) return;
   // The last matching mark wins, as it is painted over the earlier ones.
   const MarkedRange* shown = nullptr;
   for (const MarkedRange& mark : markedRanges) {

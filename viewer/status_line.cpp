@@ -1,5 +1,8 @@
 // The bottom row's key/value fields.
+#include <algorithm>
+
 #include "engine/core/engine.h"
+#include "viewer/decoded_values.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -23,10 +26,11 @@ void AddStatusField(const std::u16string& key, const std::u16string& value) {
   RenderStatusLine();
 }
 
-void SetStatusField(const std::u16string& key, const std::u16string& value) {
+void SetStatusField(const std::u16string& key, const std::u16string& value, size_t labelLength) {
   if (StatusField* field = FindStatusField(key)) {
     field->value = value;
     field->visible = !value.empty();
+    field->labelLength = std::min(labelLength, value.size());
   }
   RenderStatusLine();
 }
@@ -35,18 +39,38 @@ bool HasStatusField(const std::u16string& key) { return FindStatusField(key) != 
 
 void RenderStatusLine() {
   if (statusLine == nullptr) return;
+  const int32_t width =
+      KelmCEngineV2::mainEngine != nullptr ? KelmCEngineV2::mainEngine->GetScreenWidth() : 0;
+  // The cells the row shows from its left edge to the screen's right edge.
+  const int32_t left = KelmCEngineV2::SnapToCell(statusLine->GetLeft());
+  const size_t shown = width > left ? static_cast<size_t>(width - std::max(left, 0)) : 0;
+
+  size_t length = 0;
+  for (const StatusField& field : statusFields) {
+    if (field.visible) length += field.key.size() + 2 + field.value.size() + 2;
+  }
   std::u16string text;
   for (const StatusField& field : statusFields) {
     if (!field.visible) continue;
     text += field.key;
     text += u": ";
-    text += field.value;
+    if (length > shown && field.labelLength > 0) {
+      // Too long for the screen: the value before the label gives way, so
+      // that the label stays and the cut shows.
+      const size_t valueLength = field.value.size() - field.labelLength;
+      const size_t over = length - shown;
+      const size_t room = valueLength > over ? valueLength - over : 0;
+      const std::u16string cut = EndWithEllipsis(field.value.substr(0, valueLength), room);
+      length -= valueLength - cut.size();
+      text += cut;
+      text += field.value.substr(valueLength);
+    } else {
+      text += field.value;
+    }
     text += u"  ";
   }
   // Exactly one screen width: cut, never wrapped; padded so that an earlier,
   // longer text leaves nothing behind.
-  const int32_t width =
-      KelmCEngineV2::mainEngine != nullptr ? KelmCEngineV2::mainEngine->GetScreenWidth() : 0;
   text.resize(width > 0 ? static_cast<size_t>(width) : 0, u' ');
   statusLine->SetText(std::move(text));
 }

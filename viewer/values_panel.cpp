@@ -1,5 +1,7 @@
 #include "viewer/values_panel.h"
 
+#include <algorithm>
+
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
@@ -17,22 +19,52 @@ namespace {
 constexpr char16_t kChosenMark[] = u"[X]";
 constexpr char16_t kUnchosenMark[] = u"[ ]";
 
-// Whether the mouse cell lies on the panel, its frame included. A box's own
-// hit test counts only its inside (it clips to its inset box), but the panel
-// is meant to be grabbed by its border as well.
-bool MouseOverPanel(const Object* panel) {
-  using KelmCEngineV2::SnapToCell;
-  const int32_t x = SnapToCell(KelmCEngineV2::mousePosition.x);
-  const int32_t y = SnapToCell(KelmCEngineV2::mousePosition.y);
-  return x >= SnapToCell(panel->GetLeft()) && x <= SnapToCell(panel->GetRight()) &&
-         y <= SnapToCell(panel->GetTop()) && y >= SnapToCell(panel->GetBottom());
-}
-
 // A heading line of the panel.
 void AddHeading(Object* panel, float x, float y, const char16_t* text) {
   auto* heading = new Object(Vector2(x, y), std::u16string(text));
   heading->anchor = KelmCEngineV2::kAnchorLeft;
   panel->AddChild(heading);
+}
+
+// A row's text within the room it has.
+std::u16string ShownRowText(const InspectorValue& record, int32_t room) {
+  std::u16string text = RowText(record);
+  return room > 0 ? EndWithEllipsis(text, static_cast<size_t>(room)) : text;
+}
+
+// The panel as wide as its longest row needs (the radio button's three
+// cells and the row text), at least its first width and at most the
+// screen's; then each row's text within the room left of it.
+void FitPanelToRows(Object* panel) {
+  auto* box = dynamic_cast<KelmCEngineV2::MenuObject*>(panel);
+  if (box == nullptr || KelmCEngineV2::mainEngine == nullptr) return;
+  constexpr int32_t kButtonCells = 3;
+  constexpr int32_t kFrameCells = 2;
+  size_t longest = 0;
+  for (Object* child : box->children) {
+    if (const auto* row = dynamic_cast<DecimalObject*>(child); row != nullptr && row->entry != nullptr) {
+      longest = std::max(longest, RowText(*row->entry).size());
+    }
+  }
+  const int32_t screenWidth = KelmCEngineV2::mainEngine->GetScreenWidth();
+  const int64_t wanted = kButtonCells + static_cast<int64_t>(longest);
+  const int64_t widest = std::max<int64_t>(kInspectorPanelInnerWidth, screenWidth - kFrameCells);
+  const auto inner = static_cast<int32_t>(std::clamp<int64_t>(wanted, kInspectorPanelInnerWidth, widest));
+
+  if (inner != box->GetWidth() - kFrameCells) {
+    box->MakeBox(inner, box->GetHeight() - kFrameCells);
+    // Children sit at offsets from the centre, which moved with the width.
+    const float x0 = 1.5f - static_cast<float>(box->GetWidth()) / 2.0f;
+    for (Object* child : box->children) {
+      if (child == nullptr) continue;
+      child->position.x = dynamic_cast<DecimalObject*>(child) != nullptr ? x0 + kButtonCells : x0;
+    }
+    const float overflow = static_cast<float>(KelmCEngineV2::SnapToCell(box->GetRight()) + 1 - screenWidth);
+    if (overflow > 0.0f) box->position.x = std::max(0.0f, box->position.x - overflow);
+  }
+  for (Object* child : box->children) {
+    if (auto* row = dynamic_cast<DecimalObject*>(child)) row->SetRoom(inner - kButtonCells);
+  }
 }
 
 }  // namespace
@@ -43,9 +75,15 @@ DecimalObject::DecimalObject(Vector2 at, InspectorValue* record)
 void DecimalObject::Update() {
   if (entry != nullptr && entry->changed) {
     entry->changed = false;
-    SetText(RowText(*entry));
+    SetText(ShownRowText(*entry, room));
   }
   Object::Update();
+}
+
+void DecimalObject::SetRoom(int32_t cells) {
+  if (cells == room) return;
+  room = cells;
+  if (entry != nullptr) SetText(ShownRowText(*entry, room));
 }
 
 ValuedButton::ValuedButton(Vector2 at, std::u16string label, KelmCEngineV2::BracketKind kind,
@@ -128,6 +166,9 @@ void InspectorPanelUpdate(Object* panel) {
   using KelmCEngineV2::mouseButtons;
   using KelmCEngineV2::mousePosition;
 
+  // The rows (children, updated first) have taken this frame's values.
+  FitPanelToRows(panel);
+
   if (draggingPanel) {
     // The first inner cell lands under the mouse.
     panel->position = Vector2(mousePosition.x - 1.0f, mousePosition.y + 1.0f);
@@ -136,7 +177,8 @@ void InspectorPanelUpdate(Object* panel) {
 
   // The radio buttons (children, updated first) have already taken their
   // clicks; any other press on the panel starts a drag and is used up.
-  if (MouseOverPanel(panel)) {
+  // The panel is meant to be grabbed by its border as well.
+  if (KelmCEngineV2::MouseOnBox(panel)) {
     if (mouseButtons[kLeftButton].pressed) draggingPanel = true;
     mouseButtons[kLeftButton].pressed = false;
   }

@@ -26,8 +26,12 @@ class DecimalObject : public KelmCEngineV2::Object {
   // Repaints from the record when it changed (clearing its flag), then runs
   // the callback.
   void Update() override;
+  // Limits the row text to `cells` cells (0: no limit), a longer one ending
+  // in "..."; repaints at once when the limit changes.
+  void SetRoom(int32_t cells);
 
   InspectorValue* entry = nullptr;  // not owned
+  int32_t room = 0;
 };
 
 // One row's radio button: "[ ]", or "[X]" beside the chosen record.
@@ -45,7 +49,10 @@ extern std::vector<ValuedButton*> inspectorButtons;
 // The panel follows the mouse while set.
 extern bool draggingPanel;
 
-// Inner size of the panel's box.
+// Inner size of the panel's box when every row fits it. A longer row
+// widens the panel to fit it whole, up to the screen's width (the panel then
+// moves left as far as it must to stay on screen); a row that still does not
+// fit ends in "...". The panel narrows again when the rows get shorter.
 inline constexpr int32_t kInspectorPanelInnerWidth = 30;
 inline constexpr int32_t kInspectorPanelInnerHeight = 16;
 
@@ -55,8 +62,8 @@ inline constexpr int32_t kInspectorPanelInnerHeight = 16;
 // layer owns.
 KelmCEngineV2::MenuObject* OpenInspectorPanel();
 
-// The panel's per-frame callback: dragging, using up presses on the panel,
-// and closing on Ctrl+D or Esc.
+// The panel's per-frame callback: its width for its longest row, dragging,
+// using up presses on the panel, and closing on Ctrl+D or Esc.
 void InspectorPanelUpdate(KelmCEngineV2::Object* panel);
 
 // Adds one row (radio button, then value text three cells to its right) at

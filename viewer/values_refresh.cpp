@@ -20,7 +20,8 @@ void RefreshInspector() {
   std::u16string decText;
   RefreshInspectorFrom(bytes, static_cast<size_t>(count), selection.length, selectionActive, binText, decText);
   SetStatusField(u"bin", binText);
-  SetStatusField(u"dec", decText);
+  // The value's label stays when the value is too long for the screen.
+  SetStatusField(u"dec", decText, decText.empty() ? 0 : StatusLabelLength(*selectedValue));
 }
 
 void ClearInspector() {

@@ -29,6 +29,9 @@ struct StatusField {
   std::u16string key;
   std::u16string value;
   bool visible = false;  // value non-empty after the last assignment
+  // How many units at the end of `value` are a label that stays when the
+  // row is too narrow: the part before it is then cut and ends in "...".
+  size_t labelLength = 0;
 };
 
 // --- the file ------------------------------------------------------------------
@@ -78,7 +81,7 @@ extern std::vector<StatusField> statusFields;
 
 // --- status row ------------------------------------------------------------------------
 void AddStatusField(const std::u16string& key, const std::u16string& value);
-void SetStatusField(const std::u16string& key, const std::u16string& value);
+void SetStatusField(const std::u16string& key, const std::u16string& value, size_t labelLength = 0);
 bool HasStatusField(const std::u16string& key);
 void RenderStatusLine();
 

@@ -71,9 +71,10 @@ bool CheckHeader(std::string_view head, uint64_t fileSize, PictureSize& size, st
   size.width = Read16(head, kScreenshotWidthOffset);
   size.height = Read16(head, kScreenshotHeightOffset);
   const std::string cells = std::to_string(size.width) + " x " + std::to_string(size.height) + " cells";
-  if (uint64_t{size.width} * size.height > kMaxScreenshotCells) {
-    error = "a picture of " + cells + " is larger than any terminal (at most " +
-            std::to_string(kMaxScreenshotCells) + " cells are read)";
+  if (size.width > kMaxScreenshotColumns || size.height > kMaxScreenshotRows) {
+    error = "a picture of " + cells + " is larger than any terminal (a console has at most " +
+            std::to_string(kMaxScreenshotColumns) + " columns and " + std::to_string(kMaxScreenshotRows) +
+            " rows)";
     return false;
   }
   const uint64_t expected = ScreenshotFileSize(size.width, size.height);

@@ -24,9 +24,12 @@ inline constexpr size_t kScreenshotHeightOffset = 57;
 inline constexpr size_t kScreenshotHeaderSize = 59;
 inline constexpr uint8_t kScreenshotVersion = 1;
 
-// The largest picture read, in cells (a terminal of 4096 x 4096 cells).
-// Bigger pictures are refused before anything but the header is read.
-inline constexpr uint64_t kMaxScreenshotCells = uint64_t{4096} * 4096;
+// The largest picture read: no console is wider or taller (a terminal on an
+// 8K screen with a tiny font has some 1,500 columns and 500 rows). Bigger
+// pictures are refused before anything but the header is read, so a file
+// that claims one costs neither memory nor output.
+inline constexpr uint32_t kMaxScreenshotColumns = 2048;
+inline constexpr uint32_t kMaxScreenshotRows = 1024;
 
 struct Screenshot {
   kelm::port::ColourTable colours;

@@ -137,7 +137,21 @@ void RefreshApplicationCache(const std::string& folder) {
   posix_spawn_file_actions_destroy(&actions);
 }
 
-RegistrationResult Failure(char step, int error) { return RegistrationResult{false, step, error}; }
+RegistrationResult Failure(char step, int error) { return RegistrationResult{false, step, error, {}}; }
+
+// C0 controls, DEL, and C1 controls in their UTF-8 form (C2 80 to C2 9F).
+bool HoldsControlCharacter(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) return true;
+    if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) return true;
+  }
+  return false;
+}
+
+constexpr const char* kControlInPathMessage =
+    "The program's path holds control characters, which a desktop entry cannot name; "
+    "move the program to a folder whose path has none";
 
 }  // namespace
 
@@ -215,6 +229,7 @@ RegistrationResult RegisterVerb(const std::string& programPath) {
   // Desktop entries are UTF-8 text; a path that is not cannot be named in one.
   if (programPath.empty() || programPath[0] != '/') return Failure('2', ENOENT);
   if (!IsValidUtf8(programPath)) return Failure('2', EILSEQ);
+  if (HoldsControlCharacter(programPath)) return RegistrationResult{false, '2', EINVAL, kControlInPathMessage};
 
   const std::string target = folder + "/" + kDesktopEntryFileName;
   std::string temporary;

@@ -27,10 +27,13 @@ inline constexpr const char* kDesktopEntryName = "Hex Editor";
 //   '2' finding the program's own path or writing the new entry's contents,
 //   '3' saving the new entry to the disk,
 //   '4' putting the entry in place, or deleting it when unregistering.
+// A refusal that no errno value describes carries its own text in
+// `message` instead.
 struct RegistrationResult {
   bool ok = true;
   char step = 0;
   int error = 0;
+  std::string message;
 };
 
 #ifndef _WIN32
@@ -53,7 +56,10 @@ std::string DesktopEntryText(const std::string& programPath);
 bool IsRegistered();
 // Writes the entry for the running program (or for `programPath`) atomically:
 // a temporary file beside it, renamed into place. Then refreshes the desktop's
-// application cache for the folder when the tool for it is installed.
+// application cache for the folder when the tool for it is installed. A path
+// that is not absolute UTF-8, or that holds control characters (which the
+// desktop-entry format allows in no value), is refused at step '2' and
+// nothing is written.
 RegistrationResult RegisterVerb();
 RegistrationResult RegisterVerb(const std::string& programPath);
 // Deletes the entry (an entry that is already gone counts as deleted).

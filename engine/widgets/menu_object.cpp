@@ -83,6 +83,22 @@ ContextMenu::ContextMenu(std::vector<MenuEntry> entries, Vector2 corner) : MenuO
   }
 }
 
+bool MouseOnBox(const Object* box) {
+  if (box == nullptr) return false;
+  const int32_t x = SnapToCell(mousePosition.x);
+  const int32_t y = SnapToCell(mousePosition.y);
+  return x >= SnapToCell(box->GetLeft()) && x <= SnapToCell(box->GetRight()) && y <= SnapToCell(box->GetTop()) &&
+         y >= SnapToCell(box->GetBottom());
+}
+
+bool MouseOnAnyBox() {
+  if (menusLayer == nullptr) return false;
+  for (const Object* object : menusLayer->objects) {
+    if (object != nullptr && object->visible && !object->IsDestroyed() && MouseOnBox(object)) return true;
+  }
+  return false;
+}
+
 void CloseAllMenus() {
   if (menusLayer == nullptr) return;
   for (Object* object : menusLayer->GetObjects()) {

@@ -39,6 +39,13 @@ class ContextMenu : public MenuObject {
   ContextMenu(std::vector<MenuEntry> entries, Vector2 corner);
 };
 
+// Whether the mouse's cell lies on `box`, its frame included (a box's own
+// hit test counts only its inside, which it clips its children to).
+bool MouseOnBox(const Object* box);
+// Whether the mouse's cell lies on an open box of the "Menus" layer (one
+// that is visible and not yet destroyed), frame included.
+bool MouseOnAnyBox();
+
 // Destroys every object of the "Menus" layer.
 void CloseAllMenus();
 // Destroys the most recently added object of the "Menus" layer, if any.

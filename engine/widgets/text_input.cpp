@@ -1,5 +1,8 @@
 #include "engine/widgets/text_input.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
@@ -57,7 +60,7 @@ std::u16string AllowedCharsOf(CharsetKind charset) {
 TextInput::TextInput(Vector2 at, std::u16string placeholderText, int32_t maxLengthValue,
                      CharsetKind charsetKind, BracketKind kind, const BracketStyle* customStyle)
     : Object(at, std::u16string(u"[]")),
-      maxLength(maxLengthValue),
+      maxLength(std::clamp(maxLengthValue, 0, kMaxTextInputLength)),
       exactCase(charsetKind == Uppercase || charsetKind == HexUppercase),
       style(ResolveBracketStyle(kind, customStyle)),
       charset(charsetKind),
@@ -141,7 +144,7 @@ void TextInput::HandleKeys() {
       // Any other Ctrl combination, AltGr characters included, is ignored.
       continue;
     }
-    if (static_cast<int64_t>(value.size()) >= maxLength) continue;
+    if (value.size() >= Limit()) continue;
     if (charset == Any) {
       value += ch;
       continue;
@@ -178,7 +181,7 @@ void TextInput::Redraw() {
     if (focused) {
       picture += u' ';
       fore += ' ';
-      if (static_cast<int64_t>(value.size()) < maxLength) {
+      if (value.size() < Limit()) {
         blinkTimer += mainEngine != nullptr ? mainEngine->deltaTime : 0;
         if (blinkTimer >= kCaretBlinkMs) {
           blinkTimer = 0;
@@ -204,19 +207,24 @@ void TextInput::Redraw() {
 void TextInput::Paste() {
   std::optional<std::u16string> clip = kelm::port::Port().GetClipboardText();
   if (!clip) return;
-  // Clipboard text ends at its first NUL.
-  std::u16string pasted = std::move(*clip);
-  const size_t end = pasted.find(u'\0');
-  if (end != std::u16string::npos) pasted.resize(end);
-
+  if (value.size() > Limit()) return;
+  const size_t room = Limit() - value.size();
+  // Clipboard text ends at its first NUL. Only the room's worth of it (and
+  // one unit more) is searched: a paste of megabytes is refused at once.
+  const std::u16string& text = *clip;
+  const size_t searched = std::min(text.size(), room + 1);
+  const size_t nul = std::u16string_view(text.data(), searched).find(u'\0');
+  const size_t length = nul != std::u16string_view::npos ? nul : text.size();
+  if (length > room) return;
+  const std::u16string pasted = text.substr(0, length);
   if (charset != Any) {
-    // A filtered field takes a valid paste whole, whatever its length.
     if (IsAllowedText(pasted)) value += pasted;
     return;
   }
-  // Only the pasted text's own length is held against the limit.
-  if (static_cast<int64_t>(pasted.size()) < maxLength) value += BlankControlChars(pasted);
+  value += BlankControlChars(pasted);
 }
+
+size_t TextInput::Limit() const { return static_cast<size_t>(std::clamp(maxLength, 0, kMaxTextInputLength)); }
 
 void TextInput::Copy() { kelm::port::Port().SetClipboardText(value); }
 

@@ -19,6 +19,11 @@ inline constexpr CharsetKind HexLowercase = 4;
 inline constexpr CharsetKind HexUppercase = 5;
 inline constexpr CharsetKind DigitsColonDot = 6;
 
+// The most characters any field holds, whatever its maxLength: a field
+// never holds more than it can show and use, so that neither a paste nor a
+// caller's setting makes each frame's picture of it costly.
+inline constexpr int32_t kMaxTextInputLength = 1024;
+
 class TextInput : public Object {
  public:
   TextInput(Vector2 at, std::u16string placeholderText, int32_t maxLengthValue,
@@ -30,7 +35,7 @@ class TextInput : public Object {
   // Every character passes the set (an empty string passes).
   bool IsAllowedText(const std::u16string& candidate) const;
 
-  int32_t maxLength = 0;
+  int32_t maxLength = 0;  // limited to kMaxTextInputLength at construction
   bool exactCase = false;
   uint64_t blinkTimer = 0;
   char caretColour = 'F';
@@ -47,8 +52,12 @@ class TextInput : public Object {
   void HandleKeys();
   // Builds the picture: brackets, placeholder or value, and the caret cell.
   void Redraw();
-  // Appends the port's clipboard text when the field's rules allow it.
+  // Appends the port's clipboard text when the field's rules allow it and
+  // the value then stays within the field's limit: a paste goes in whole or
+  // not at all.
   void Paste();
+  // maxLength within 0 .. kMaxTextInputLength (callers may assign it).
+  size_t Limit() const;
   // Puts the whole value on the port's clipboard.
   void Copy();
 };

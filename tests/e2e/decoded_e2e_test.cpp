@@ -62,7 +62,8 @@ TEST_F(InspectorEndToEnd, MouseSelectionDecodedInThePanel) {
       {3, "[ ]BE s32: 2018915346"},
       {5, "Float"},
       {6, "[ ]LE Single: 0.000000"},
-      {7, "[ ]BE Single: 1737824436144950|"},  // cut at the inner edge
+      // Every digit: the panel is as wide as its longest row.
+      {7, "[ ]BE Single: 17378244361449504001963252426735616.000000|"},
       {9, "Characters"},
       {10, "[ ]LE : ---"},
       {11, "[ ]BE : ---"},
@@ -72,7 +73,7 @@ TEST_F(InspectorEndToEnd, MouseSelectionDecodedInThePanel) {
   for (const auto& [offset, text] : expected) {
     EXPECT_EQ(Cells(rows, firstRow + offset, firstColumn, text.size()), text) << terminal->ScreenText();
   }
-  EXPECT_EQ(Cells(rows, firstRow - 4, firstColumn - 1, 32), "+" + std::string(30, '-') + "+");
+  EXPECT_EQ(Cells(rows, firstRow - 4, firstColumn - 1, 58), "+" + std::string(56, '-') + "+");
 
   // Choosing "BE s" switches "dec" to the big-endian signed value.
   const int beSignedRow = firstRow + 3;

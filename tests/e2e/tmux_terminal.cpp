@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -332,26 +333,54 @@ int TmuxTerminal::PanePid() {
   return pid;
 }
 
-std::vector<int> TmuxTerminal::ChildrenOf(int pid) {
-  std::vector<int> children;
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return children;
-  while (const dirent* entry = readdir(proc)) {
-    const int candidate = std::atoi(entry->d_name);
-    if (candidate <= 0) continue;
-    std::ifstream stat("/proc/" + std::to_string(candidate) + "/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command name, which is in parentheses and may hold
-    // blanks: state, then the parent's id.
-    const size_t close = content.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream fields(content.substr(close + 1));
-    std::string state;
-    int parent = 0;
-    fields >> state >> parent;
-    if (parent == pid) children.push_back(candidate);
+namespace {
+
+// The parent's id from the text of /proc/<pid>/stat, or 0. The command name
+// is in parentheses and may hold blanks and parentheses itself: the state
+// and the parent's id follow the last ')'.
+int ParentFromStat(const std::string& content) {
+  const size_t close = content.rfind(')');
+  if (close == std::string::npos) return 0;
+  const char* p = content.c_str() + close + 1;
+  char* end = nullptr;
+  while (*p == ' ') ++p;
+  if (*p == '\0') return 0;
+  ++p;  // the state letter
+  const long parent = std::strtol(p, &end, 10);
+  return end == p ? 0 : static_cast<int>(parent);
+}
+
+// The whole of /proc/<pid>/stat, or nothing when the process is gone.
+std::string ReadStat(const char* name) {
+  const std::string path = std::string("/proc/") + name + "/stat";
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string content;
+  char buffer[512];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or the process went (ESRCH) while it was read
+    content.append(buffer, static_cast<size_t>(got));
   }
-  closedir(proc);
+  close(fd);
+  return content;
+}
+
+}  // namespace
+
+std::vector<int> TmuxTerminal::ChildrenOf(int pid) {
+  // Processes come and go during the scan: one that is gone when its entry
+  // is read is simply not a child. The folder is closed on every path.
+  std::vector<int> children;
+  const std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
+  if (!proc) return children;
+  while (const dirent* entry = readdir(proc.get())) {
+    char* end = nullptr;
+    const long candidate = std::strtol(entry->d_name, &end, 10);
+    if (candidate <= 0 || *end != '\0') continue;
+    if (ParentFromStat(ReadStat(entry->d_name)) == pid) children.push_back(static_cast<int>(candidate));
+  }
   return children;
 }
 

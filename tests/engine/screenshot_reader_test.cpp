@@ -172,6 +172,34 @@ TEST(ScreenshotReader, PicturesLargerThanAnyTerminalAreRefused) {
   Put16(bytes, 55, 65535);
   Put16(bytes, 57, 65535);
   EXPECT_NE(DecodeError(bytes).find("larger than any terminal"), std::string::npos);
+
+  // Each side on its own, whatever the count of cells: 65535 x 256 has fewer
+  // cells than 4096 x 4096 but no console is that wide.
+  const std::pair<uint32_t, uint32_t> sizes[] = {{65535, 256}, {2049, 1}, {1, 1025}};
+  for (const auto& [width, height] : sizes) {
+    std::string header = SmallFile().substr(0, 59);
+    Put16(header, 55, width);
+    Put16(header, 57, height);
+    header.resize(KelmCEngineV2::ScreenshotFileSize(width, height), '7');
+    const std::string cells = std::to_string(width) + " x " + std::to_string(height) + " cells";
+    EXPECT_EQ(DecodeError(header), "a picture of " + cells +
+                                       " is larger than any terminal (a console has at most 2048 columns and "
+                                       "1024 rows)");
+  }
+}
+
+TEST(ScreenshotReader, TheLargestConsoleIsRead) {
+  const uint32_t width = KelmCEngineV2::kMaxScreenshotColumns;
+  const uint32_t height = KelmCEngineV2::kMaxScreenshotRows;
+  std::string bytes = SmallFile().substr(0, 59);
+  Put16(bytes, 55, width);
+  Put16(bytes, 57, height);
+  bytes.resize(KelmCEngineV2::ScreenshotFileSize(width, height), '7');
+  Screenshot shot;
+  EXPECT_EQ(Decode(bytes, shot), "");
+  EXPECT_EQ(shot.width, 2048);
+  EXPECT_EQ(shot.height, 1024);
+  EXPECT_EQ(shot.At(2047, 1023).Attributes, 0x77);
 }
 
 TEST(ScreenshotReader, ColourDigitsMustBeHexadecimal) {

@@ -239,6 +239,22 @@ TEST_F(RegistrationTest, ProgramPathThatIsNotUtf8FailsAtStepTwoAndWritesNothing)
   EXPECT_TRUE(fs::is_empty(EntryPath().parent_path()));
 }
 
+TEST_F(RegistrationTest, ProgramPathWithControlCharactersIsRefusedWithAMessage) {
+  // The desktop-entry format allows no control characters in the Exec line,
+  // escaped or not: C0 (a BEL, a line break, ESC), DEL and C1 (CSI as UTF-8).
+  for (const std::string path : {"/opt/a\x07" "b/kelmhex", "/opt/a\nb/kelmhex", "/opt/\x1b]2;x/kelmhex",
+                                 "/opt/a\x7F/kelmhex", "/opt/a\xC2\x9B" "b/kelmhex"}) {
+    const RegistrationResult result = RegisterVerb(path);
+    EXPECT_FALSE(result.ok) << path;
+    EXPECT_EQ(result.step, '2');
+    EXPECT_NE(result.message.find("control characters"), std::string::npos) << result.message;
+    EXPECT_FALSE(IsRegistered());
+    EXPECT_TRUE(fs::is_empty(EntryPath().parent_path()));
+  }
+  // Other characters beyond ASCII are fine (U+00A0 follows the C1 range).
+  EXPECT_TRUE(RegisterVerb("/opt/caf\xC3\xA9\xC2\xA0x/kelmhex").ok);
+}
+
 TEST_F(RegistrationTest, EntryNameTakenByAFolderFailsAtStepFourWithoutLeftovers) {
   fs::create_directories(EntryPath() / "inside");
   const RegistrationResult result = RegisterVerb("/usr/bin/kelmhex");

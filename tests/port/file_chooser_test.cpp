@@ -111,6 +111,22 @@ TEST(ChooserDisplayName, ControlsNeverReachTheScreen) {
   EXPECT_EQ(DisplayName("evil\xE2\x80\xAEtxt.exe"), u"evil\\u{202E}txt.exe");  // right-to-left override
 }
 
+TEST(ChooserDisplayName, ABackslashIsDoubledSoNoNameLooksLikeAnEscape) {
+  // A name with the four characters \x07 and one with a real BEL differ.
+  EXPECT_EQ(DisplayName("a\\x07b"), u"a\\\\x07b");
+  EXPECT_EQ(DisplayName("a\x07" "b"), u"a\\x07b");
+  EXPECT_NE(DisplayName("a\\x07b"), DisplayName("a\x07" "b"));
+  EXPECT_EQ(DisplayName("\\u{202E}"), u"\\\\u{202E}");
+}
+
+TEST(ChooserDisplayName, InvisibleCharactersAreEscapedAsTheTitleDropsThem) {
+  EXPECT_EQ(DisplayName("a\xE2\x80\x8B" "b"), u"a\\u{200B}b");  // zero-width space
+  EXPECT_EQ(DisplayName("a\xE2\x80\x8D" "b"), u"a\\u{200D}b");  // zero-width joiner
+  EXPECT_EQ(DisplayName("\xEF\xBB\xBF" "a"), u"\\u{FEFF}a");     // byte-order mark
+  EXPECT_EQ(DisplayName("a\xEF\xB8\x8F"), u"a\\u{FE0F}");        // variation selector
+  EXPECT_EQ(DisplayName("\xE3\x85\xA4"), u"\\u{3164}");          // Hangul filler
+}
+
 TEST(ChooserPaths, NormalizeTakesOutDotsAndSlashes) {
   EXPECT_EQ(NormalizePath("/a//b/./c/../d/", "/x"), "/a/b/d");
   EXPECT_EQ(NormalizePath("/..", "/x"), "/");

@@ -124,6 +124,37 @@ TEST(VtInputMouse, UrxvtEncoding) {
   EXPECT_EQ(DecodeWhole("\x1b[32;5;3M\x1b[35;5;3M"), "m@4,2:- b@4,2:L m@4,2:L b@4,2:-");
 }
 
+TEST(VtInputMouse, UrxvtMotionAfterAWheelNotchIsMotion) {
+  // urxvt keeps the wheel "button" in its motion reports: one notch up, then
+  // motion reported as 96 (and 97 after a notch down), then a click.
+  const std::string sgr = Sgr(64, 5, 5) + Sgr(96, 6, 5) + Sgr(96, 7, 6) + Sgr(65, 7, 6) + Sgr(97, 8, 6) +
+                          Sgr(0, 8, 6) + Sgr(0, 8, 6, 'm') + Sgr(99, 9, 6);
+  const std::string expected =
+      "m@4,4:- w+@4,4 m@5,4:- m@6,5:- m@6,5:- w-@6,5 m@7,5:- m@7,5:- b@7,5:L m@7,5:L b@7,5:- m@8,5:-";
+  EXPECT_EQ(DecodeWhole(sgr), expected);
+  EXPECT_EQ(DecodeBytewise(sgr), expected);
+  // The same in urxvt's own encoding (1015: the button code plus 32).
+  EXPECT_EQ(DecodeWhole("\x1b[96;5;5M\x1b[128;6;5M\x1b[129;7;5M\x1b[32;7;5M\x1b[35;7;5M"),
+            "m@4,4:- w+@4,4 m@5,4:- m@6,4:- m@6,4:- b@6,4:L m@6,4:L b@6,4:-");
+  // And in the legacy bytes, which urxvt sends without 1006 or 1015.
+  EXPECT_EQ(DecodeWhole(Legacy(64, 2, 2) + Legacy(96, 3, 2) + Legacy(97, 4, 2)), "m@1,1:- w+@1,1 m@2,1:- m@3,1:-");
+}
+
+TEST(VtInputMouse, WheelAndMotionAsEachTerminalSendsThem) {
+  // A notch each way, a hover, a drag with the left button, and a click, as
+  // xterm, VTE, kitty and foot report them (SGR, any-motion tracking); kitty
+  // and foot add horizontal notches, and some terminals send a release for a
+  // wheel notch, which is no second notch.
+  const std::string common = Sgr(64, 3, 3) + Sgr(65, 3, 3) + Sgr(35, 4, 3) + Sgr(0, 4, 3) + Sgr(32, 5, 3) +
+                             Sgr(0, 5, 3, 'm') + Sgr(35, 6, 3);
+  const std::string expected = "m@2,2:- w+@2,2 m@2,2:- w-@2,2 m@3,2:- m@3,2:- b@3,2:L m@4,2:L m@4,2:L b@4,2:- m@5,2:-";
+  EXPECT_EQ(DecodeWhole(common), expected) << "xterm, VTE";
+  EXPECT_EQ(DecodeWhole(common + Sgr(66, 6, 3) + Sgr(67, 6, 3)), expected + " m@5,2:- h-@5,2 m@5,2:- h+@5,2")
+      << "kitty, foot";
+  EXPECT_EQ(DecodeWhole(Sgr(64, 3, 3) + Sgr(64, 3, 3, 'm') + Sgr(35, 4, 3)), "m@2,2:- w+@2,2 m@2,2:- m@3,2:-")
+      << "a wheel release";
+}
+
 TEST(VtInputFocus, FocusInAndOut) {
   EXPECT_EQ(DecodeWhole("\x1b[I"), "focus+");
   EXPECT_EQ(DecodeWhole("\x1b[O"), "focus-");

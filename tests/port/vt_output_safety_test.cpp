@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/port/terminal/codec/cell_character_table.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/utf.h"
 #include "tests/port/vt_frame.h"
@@ -38,6 +39,7 @@ const UnitRange kUnsafe[] = {
     {0x20D0, 0x20FF, "combining marks for symbols"},
     {0x2E80, 0xA4CF, "CJK (wide)"},
     {0xAC00, 0xD7A3, "Hangul syllables (wide)"},
+    {0xD7B0, 0xD7FF, "Hangul jamo extended-B (conjoining, width 0)"},
     {0xD800, 0xDFFF, "surrogates"},
     {0xE000, 0xF8FF, "private use"},
     {0xF900, 0xFAFF, "CJK compatibility ideographs (wide)"},
@@ -45,6 +47,7 @@ const UnitRange kUnsafe[] = {
     {0xFE30, 0xFE4F, "CJK compatibility forms (wide)"},
     {0xFEFF, 0xFEFF, "byte-order mark"},
     {0xFF00, 0xFF60, "fullwidth forms"},
+    {0xFFA0, 0xFFA0, "halfwidth Hangul filler"},
     {0xFFE0, 0xFFE6, "fullwidth signs"},
     {0xFFFE, 0xFFFF, "noncharacters"},
 };
@@ -186,6 +189,39 @@ TEST(VtTitle, ControlsAndBidiCharactersAreRemoved) {
   EXPECT_TRUE(screen.errors().empty()) << screen.errors().front();
   EXPECT_EQ(screen.title(), "abcd");
   EXPECT_EQ(screen.RowText(0), "          ");  // nothing leaked onto the screen
+}
+
+TEST(VtTitle, ZeroWidthAndFormatCharactersGoAsInTheCells) {
+  // U+200B, U+200D, U+FEFF, soft hyphen, word joiner, variation selector 16,
+  // Hangul filler, Arabic number sign and a tag character (a surrogate pair).
+  const std::u16string title = u"a\u200bb\u200dc\ufeffd\u00ade\u2060f\ufe0fg\u3164h\u0600i\U000E0041j";
+  VtScreen screen(10, 2);
+  screen.Feed(TitleSequence(title));
+  EXPECT_TRUE(screen.errors().empty());
+  EXPECT_EQ(screen.title(), "abcdefghij");
+}
+
+TEST(VtTitle, OneRuleForTitleAndCells) {
+  // Whatever the title drops as a control or an invisible character, a cell
+  // shows as the placeholder.
+  for (char32_t cp = 0; cp < 0x110000; ++cp) {
+    if (!IsControlOrInvisible(cp)) continue;
+    if (cp <= 0xFFFF) {
+      ASSERT_FALSE(IsSafeCellCharacter(static_cast<char16_t>(cp))) << "U+" << std::hex << static_cast<unsigned>(cp);
+    }
+    std::u16string one;
+    if (cp <= 0xFFFF) {
+      one += static_cast<char16_t>(cp);
+    } else {
+      one += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      one += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+    ASSERT_EQ(TitleSequence(u"x" + one + u"y"), "\x1b]2;xy\x1b\\") << "U+" << std::hex << static_cast<unsigned>(cp);
+  }
+  // Printable characters around them stay in both.
+  for (const char32_t cp : {U'a', U'\u00e9', U'\u200a', U'\u2010', U'\u205f', U'\ufe10', U'\U0001F600'}) {
+    EXPECT_FALSE(IsControlOrInvisible(cp)) << "U+" << std::hex << static_cast<unsigned>(cp);
+  }
 }
 
 TEST(VtTitle, KeepsOtherCharactersAndSurrogatePairsButDropsLoneSurrogates) {

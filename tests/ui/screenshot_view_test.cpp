@@ -87,6 +87,50 @@ TEST(ScreenshotTerminal, AnEmptyPictureIsBlankLines) {
   EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::Standard16), "\n\n");
 }
 
+// Counts what reaches it and remembers the largest single write.
+class WriteRecorder : public std::streambuf {
+ public:
+  size_t total = 0;
+  size_t largest = 0;
+  size_t writes = 0;
+
+ protected:
+  std::streamsize xsputn(const char*, std::streamsize count) override {
+    total += static_cast<size_t>(count);
+    largest = std::max(largest, static_cast<size_t>(count));
+    ++writes;
+    return count;
+  }
+  int_type overflow(int_type ch) override {
+    if (ch != traits_type::eof()) xsputn(nullptr, 1);
+    return ch;
+  }
+};
+
+TEST(ScreenshotTerminal, TheLargestPictureIsWrittenRowByRow) {
+  // 2048 x 1024 cells whose colours change in every cell, in 24-bit colour:
+  // the most output a screenshot can make (some 80 MB), never held whole.
+  const int width = static_cast<int>(KelmCEngineV2::kMaxScreenshotColumns);
+  const int height = static_cast<int>(KelmCEngineV2::kMaxScreenshotRows);
+  std::vector<CHAR_INFO> cells(static_cast<size_t>(width) * height);
+  for (size_t i = 0; i < cells.size(); ++i) cells[i] = CHAR_INFO{u'x', static_cast<uint16_t>(i % 2 ? 0xF0 : 0x0F)};
+  const Screenshot shot = Picture(width, height, std::move(cells));
+  WriteRecorder recorder;
+  std::ostream out(&recorder);
+  WriteScreenshotTerminalText(out, shot, ScreenshotColours::TrueColour);
+  EXPECT_EQ(recorder.writes, static_cast<size_t>(height));
+  // One row: per cell its colours (at most 38 bytes) and its character.
+  EXPECT_LE(recorder.largest, static_cast<size_t>(width) * 39 + 8);
+  EXPECT_GT(recorder.total, static_cast<size_t>(width) * height * 20);
+
+  // The same bytes as the whole text, on a smaller picture.
+  const Screenshot small = Picture(3, 2, {{u'a', 0x1F}, {u'b', 0x1F}, {u'c', 0x2E}, {u'd', 0x07}, {u'e', 0x70}, {u'f', 0x70}});
+  std::ostringstream text;
+  WriteScreenshotTerminalText(text, small, ScreenshotColours::Standard16);
+  EXPECT_EQ(text.str(), ScreenshotTerminalText(small, ScreenshotColours::Standard16));
+  EXPECT_EQ(text.str(), "\x1b[0;97;44mab\x1b[0;93;42mc\x1b[0m\n\x1b[0;37;40md\x1b[0;30;47mef\x1b[0m\n");
+}
+
 TEST(ScreenshotTerminal, ColoursChosenFromTheEnvironment) {
   EXPECT_EQ(ScreenshotColoursFor(nullptr, nullptr), ScreenshotColours::Standard16);
   EXPECT_EQ(ScreenshotColoursFor("truecolor", nullptr), ScreenshotColours::TrueColour);

@@ -298,6 +298,25 @@ TEST_F(CommandLineScreenshot, BrokenFilesFailWithStatusOneAndOneLine) {
   EXPECT_FALSE(std::filesystem::exists(dir / "header.html"));
 }
 
+TEST_F(CommandLineScreenshot, APictureNoConsoleCouldHaveIsRefusedBeforeItIsRead) {
+  // 65535 x 256 cells passes a limit on cells alone and would expand to some
+  // 500 MB of output: its header is enough to refuse it.
+  std::string header = ReadFile(Screenshot("small.ss")).substr(0, 59);
+  header[55] = '\xFF';
+  header[56] = '\xFF';
+  header[57] = '\x00';
+  header[58] = '\x01';
+  const std::string path = Write("wide.ss", header);
+  std::filesystem::resize_file(path, KelmCEngineV2::ScreenshotFileSize(65535, 256));
+  const Outcome run = RunAction(Parse({"--show-screenshot", path}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("a picture of 65535 x 256 cells is larger than any terminal (a console has at most "
+                         "2048 columns and 1024 rows)"),
+            std::string::npos)
+      << run.err;
+}
+
 TEST_F(CommandLineScreenshot, HtmlIsWrittenBesideTheScreenshot) {
   const std::string path = Screenshot("frame.ss");
   const Outcome run = RunAction(Parse({"--screenshot-to-html", path}));

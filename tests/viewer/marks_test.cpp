@@ -442,5 +442,44 @@ TEST_F(MarksTest, TooltipForAbcIsFiveByThreeNextToThePointer) {
   EXPECT_EQ(Cells(RowOf(9), CharX(9) + 1, 5), " K L ");
 }
 
+TEST_F(MarksTest, NoTooltipWhereABoxCoversTheMark) {
+  Start(Letters());
+  AddMark('1', '2', u"under", 0, 26);
+  // A small box over bytes 5 to 7 and 9 to 11 (frame included): columns 22
+  // to 26, screen rows 3 to 5.
+  auto* box = new MenuObject(Vector2(24.0f, -4.0f), 3, 1);
+  menusLayer->AddObject(box);
+  Frame();
+  ASSERT_EQ(Cells(3, 22, 5), "+---+");
+
+  // Pointing at the box, inside or on its frame, over a marked byte: no tip.
+  for (const auto& [x, y] : {std::pair{HexX(6), RowOf(6)}, std::pair{22, RowOf(10)}, std::pair{26, RowOf(6)}}) {
+    MoveMouse(x, y);
+    Frame();
+    EXPECT_FALSE(tipObject->visible) << x << "," << y;
+    EXPECT_EQ(Row(y).find("under"), std::string::npos) << Row(y);
+  }
+  // Beside it, the same mark shows its tip.
+  MoveMouse(HexX(4), RowOf(4));
+  Frame();
+  EXPECT_TRUE(tipObject->visible);
+  EXPECT_EQ(Cells(RowOf(4), HexX(4) + 1, 7), "|under|");
+
+  // The help box covers the grid: no mark shows through it.
+  box->Destroy();
+  Key(kelm::port::VK_F1);
+  for (uint64_t offset : {0u, 13u, 25u}) {
+    MoveMouse(HexX(offset), RowOf(offset));
+    Frame();
+    EXPECT_FALSE(tipObject->visible) << offset;
+    EXPECT_EQ(Row(RowOf(offset)).find("under"), std::string::npos) << Row(RowOf(offset));
+  }
+  // Closed, the tips come back.
+  Key(VK_ESCAPE, 0, 0x1B);
+  MoveMouse(HexX(13), RowOf(13));
+  Frame();
+  EXPECT_EQ(Cells(RowOf(13), HexX(13) + 1, 7), "|under|");
+}
+
 }  // namespace
 }  // namespace marks_copy_test

@@ -100,14 +100,52 @@ TEST_F(PanelTest, RowsShowTheSelectedBytesAndFollowTheSelection) {
   EXPECT_EQ(FieldText(u"dec"), "15360 LE u16");
 }
 
-TEST_F(PanelTest, TooLongRowTextsAreCutAtTheInnerEdge) {
-  // The largest double prints all its digits.
+TEST_F(PanelTest, ThePanelWidensToItsLongestRowAndNarrowsAgain) {
+  // LE Single of 48 65 6C 6C is 1.14e27, printed with all its digits: the
+  // panel takes its 3 + 46 cells and every digit shows.
+  Start({0x48, 0x65, 0x6C, 0x6C, 0x41});
+  Select(0, 4);
+  OpenInspectorPanel();
+  const std::string single = "[ ]LE Single: 1143139122437582505939828736.000000";
+  ASSERT_TRUE(FramesUntil([&] { return Cells(12, kPanelLeft, 51) == "|" + single + "|"; })) << Row(12);
+  EXPECT_EQ(Cells(kPanelTop, kPanelLeft, 51), "+" + std::string(49, '-') + "+");
+  EXPECT_EQ(Cells(6, kPanelLeft, 51), "|[X]LE u32: 1819043144" + std::string(28, ' ') + "|");
+
+  // One byte: every row fits the first width again.
+  Select(4, 1);
+  RefreshInspector();
+  ASSERT_TRUE(FramesUntil([&] { return Cells(6, kPanelLeft, kPanelWidth) == PanelLine("[X]LE u8: 65"); })) << Row(6);
+  EXPECT_EQ(Cells(kPanelTop, kPanelLeft, kPanelWidth + 1), PanelBorder() + " ");
+}
+
+TEST_F(PanelTest, TheWidestValuesFillTheScreenAndEndInAnEllipsis) {
+  // FF FF FF FF FF FF EF 7F: BE u64 18446744073709547391 (one cell more than
+  // the first width holds) and LE Double the largest double, 316 characters.
   Start({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xEF, 0x7F});
   Select(0, 8);
   OpenInspectorPanel();
-  ASSERT_TRUE(FramesUntil([&] { return Cells(12, kPanelLeft + 1, 16) == "[ ]LE Double: 17"; }))
-      << Row(12);
-  EXPECT_EQ(Cells(12, kPanelLeft + 30, 2), "5|");  // digit 16 of 1797693134862315...
+  // The panel is as wide as the 118 drawn columns and moved left to fit.
+  ASSERT_TRUE(FramesUntil([&] { return Cells(kPanelTop, 0, 118) == "+" + std::string(116, '-') + "+"; }))
+      << Row(kPanelTop);
+  const std::string beU64 = "|[ ]BE u64: 18446744073709547391";
+  EXPECT_EQ(Cells(8, 0, 118), beU64 + std::string(118 - 1 - beU64.size(), ' ') + "|");
+  // 116 inner cells: the button, "LE Double: ", 99 digits and "...".
+  const std::string digits = kelm::port::ToUtf8(leFloat.value).substr(0, 99);
+  EXPECT_EQ(digits.substr(0, 16), "1797693134862315");
+  EXPECT_EQ(Cells(12, 0, 118), "|[ ]LE Double: " + digits + "...|");
+
+  // Chosen for "dec", the value gives way on the status row and its label
+  // stays: the row shows 100 cells from column 18.
+  Click(2, kValueRows[4]);
+  ASSERT_EQ(selectedValue, &leFloat);
+  const std::string status = Cells(kConsoleRows - 1, 18, 100);
+  EXPECT_EQ(status.substr(0, 30), "len: 0000000000000008 8  dec: ");
+  EXPECT_EQ(status.substr(30, 16), "1797693134862315");
+  EXPECT_EQ(status.substr(status.size() - 15), "... LE Double  ") << status;
+  // A short value shows whole, label and all.
+  Click(2, kValueRows[0]);
+  EXPECT_EQ(Cells(kConsoleRows - 1, 18, 58),
+            "len: 0000000000000008 8  dec: 9218868437227405311 LE u64  ");
 }
 
 // --- choosing a row -----------------------------------------------------------------

@@ -324,18 +324,19 @@ TEST_F(TextInputTest, IsAllowedTextByCase) {
   EXPECT_FALSE(upper->IsAllowedText(u"\u212a"));
 }
 
-TEST_F(TextInputTest, FilteredPasteIsAppendedWholeEvenPastTheLimit) {
+TEST_F(TextInputTest, APasteGoesInWholeOnlyWhenTheValueStaysWithinTheLimit) {
   TextInput* field = StartWithField(u"", 16, HexLowercase);
   field->Focus();
   field->value = u"00";
-  console->clipboard = u"0123456789abcdefFF";
+  console->clipboard = u"0123456789abcdefFF";  // 20 digits with the value: refused
   Ctrl('V');
   Frame();
-  EXPECT_EQ(field->value, u"000123456789abcdefFF");
-  Type(u"1");
-  Frame(2);
-  EXPECT_EQ(field->value.size(), 20u);
-  EXPECT_EQ(field->GetBackground()[22], '4');  // full: red caret
+  EXPECT_EQ(field->value, u"00");
+  console->clipboard = u"0123456789abcD";  // exactly 16 with the value: whole
+  Ctrl('V');
+  Frame();
+  EXPECT_EQ(field->value, u"000123456789abcD");
+  EXPECT_EQ(field->GetBackground()[18], '4');  // full: red caret
 
   field->value = u"1";
   console->clipboard = u"12 34";  // one invalid character: nothing
@@ -344,20 +345,55 @@ TEST_F(TextInputTest, FilteredPasteIsAppendedWholeEvenPastTheLimit) {
   EXPECT_EQ(field->value, u"1");
 }
 
-TEST_F(TextInputTest, AnyPasteIsLimitedByItsOwnLength) {
+TEST_F(TextInputTest, AnyPasteIsHeldToTheLimitTooAndBlanksControls) {
   TextInput* field = StartWithField(u"", 16, Any);
   field->Focus();
+  console->clipboard = std::u16string(17, u'x');
+  Ctrl('V');
+  Frame();
+  EXPECT_EQ(field->value, u"");  // 17 characters never fit 16
   console->clipboard = std::u16string(16, u'x');
   Ctrl('V');
   Frame();
-  EXPECT_EQ(field->value, u"");  // 16 characters: refused even into an empty field
+  EXPECT_EQ(field->value, std::u16string(16, u'x'));
 
-  field->value = std::u16string(10, u'a');
+  field->value = std::u16string(6, u'a');
   console->clipboard = u"line\r\n\tend";
   Ctrl('V');
   Frame();
-  // Appended whole past the limit; control characters blanked, not removed.
-  EXPECT_EQ(field->value, std::u16string(10, u'a') + std::u16string(u"line\0\0\0end", 10));
+  // Control characters blanked, not removed.
+  EXPECT_EQ(field->value, std::u16string(6, u'a') + std::u16string(u"line\0\0\0end", 10));
+}
+
+TEST_F(TextInputTest, AnOversizedPasteIsRefusedAndThePictureStaysSmall) {
+  // 16 MiB of hex pasted into a 16-digit field: nothing goes in, and the
+  // field's picture stays five cells wide.
+  TextInput* field = StartWithField(u"", 16, HexLowercase);
+  field->Focus();
+  console->clipboard = std::u16string(size_t{16} << 20, u'f');
+  Ctrl('V');
+  Frame();
+  EXPECT_EQ(field->value, u"");
+  EXPECT_EQ(field->GetWidth(), 5);
+  console->clipboard.reset();
+
+  // However large a limit a caller asks for, a field holds a sane amount
+  // of text at most, by typing, pasting or a limit assigned later.
+  TextInput* wide = StartWithField(u"", 1 << 30, Any);
+  EXPECT_EQ(wide->maxLength, kMaxTextInputLength);
+  wide->Focus();
+  console->clipboard = std::u16string(kMaxTextInputLength + 1, u'x');
+  Ctrl('V');
+  Frame();
+  EXPECT_EQ(wide->value, u"");
+  wide->maxLength = INT32_MAX;
+  Ctrl('V');
+  Frame();
+  EXPECT_EQ(wide->value, u"");
+  wide->value = std::u16string(kMaxTextInputLength, u'y');
+  Type(u"z");
+  Frame();
+  EXPECT_EQ(wide->value.size(), static_cast<size_t>(kMaxTextInputLength));
 }
 
 TEST_F(TextInputTest, PasteWithoutClipboardTextDoesNothing) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/port/terminal/codec/cell_character_table.h"
 #include "engine/port/terminal/replace_target.h"
 #include "engine/port/utf.h"
 
@@ -68,12 +69,6 @@ ChooserEntry::Type TypeOfMode(mode_t mode) {
   if (S_ISCHR(mode)) return ChooserEntry::Type::CharacterDevice;
   if (S_ISBLK(mode)) return ChooserEntry::Type::BlockDevice;
   return ChooserEntry::Type::Unknown;
-}
-
-bool IsFormatControl(uint32_t cp) {
-  return cp == 0x00AD || cp == 0x061C || (cp >= 0x200B && cp <= 0x200F) ||
-         (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x2069) || cp == 0xFEFF ||
-         (cp >= 0xFFF9 && cp <= 0xFFFB) || (cp >= 0xE0000 && cp <= 0xE007F);
 }
 
 void AppendHex(std::u16string& out, uint32_t value, int digits) {
@@ -215,6 +210,10 @@ std::u16string DisplayName(std::string_view raw) {
       if (b < 0x20 || b == 0x7F) {
         shown += u"\\x";
         AppendHex(shown, b, 2);
+      } else if (b == '\\') {
+        // Doubled, so that a name holding the four characters \x07 does not
+        // look like one holding a real BEL.
+        shown += u"\\\\";
       } else {
         shown += static_cast<char16_t>(b);
       }
@@ -230,7 +229,7 @@ std::u16string DisplayName(std::string_view raw) {
       continue;
     }
     i += length;
-    if (cp < 0xA0 || IsFormatControl(cp)) {
+    if (IsControlOrInvisible(cp)) {
       shown += u"\\u{";
       AppendHex(shown, cp, cp > 0xFFFF ? 5 : 4);
       shown += u'}';

@@ -23,10 +23,10 @@
 // replacing an existing file.
 //
 // Names are raw bytes (Linux names need not be UTF-8): they are shown with
-// invalid bytes and control characters as \xHH escapes, and chosen exactly as
-// they are on disk. The model (FileChooser) draws into a DialogCanvas and
-// takes keys, clicks and wheel turns, so it is tested without a terminal;
-// RunFileChooser is the modal loop around it.
+// invalid bytes and control characters as \xHH escapes (and a backslash
+// doubled), and chosen exactly as they are on disk. The model (FileChooser)
+// draws into a DialogCanvas and takes keys, clicks and wheel turns, so it is
+// tested without a terminal; RunFileChooser is the modal loop around it.
 #pragma once
 
 #include <cstdint>
@@ -72,8 +72,9 @@ DirectoryListing ReadDirectory(const std::string& folder);
 std::optional<uint64_t> ReadEntrySize(const std::string& path);
 
 // A name as it is shown: UTF-8 decoded; bytes that are not valid UTF-8 and
-// control characters as \xHH, bidirectional and other invisible format
-// controls as \u{HHHH}.
+// control characters as \xHH, C1 controls, bidirectional and other
+// invisible characters (IsControlOrInvisible) as \u{HHHH}, and a backslash
+// doubled so that no name can look like another's escape.
 std::u16string DisplayName(std::string_view raw);
 // An absolute path with "." and ".." components and repeated slashes taken
 // out, without a trailing slash ("/" for the root). A relative path is taken

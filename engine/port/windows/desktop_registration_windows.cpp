@@ -22,7 +22,7 @@ constexpr const char* kVerbKeyA = "SOFTWARE\\Classes\\*\\shell\\Hex Editor";
 constexpr const char* kCommandKeyA = "SOFTWARE\\Classes\\*\\shell\\Hex Editor\\command";
 
 RegistrationResult Failure(char step, LSTATUS code) {
-  return RegistrationResult{false, step, static_cast<int>(code)};
+  return RegistrationResult{false, step, static_cast<int>(code), {}};
 }
 
 // Opens (creating when missing) a key under the current user for writing.

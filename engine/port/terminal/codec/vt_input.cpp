@@ -737,6 +737,18 @@ void VtInputDecoder::DispatchMouse(int cb, int x, int y, bool release, bool lega
   // move records only.
   push(MouseRecord(at, mouseButtons_, MOUSE_MOVED, state));
   const int low = cb & kMouseButtonMask;
+  if (cb & kMouseMotion) {
+    // A motion report is motion, whatever button bits it carries: urxvt
+    // reports motion after a wheel notch as 96/97 (motion plus the wheel
+    // "button" it last saw), which is no further notch. Motion with no
+    // button held while we think one is: its release was missed (outside
+    // the window); report it now.
+    if (low == kMouseNoButton && !(cb & (kMouseWheel | kMouseExtra)) && mouseButtons_ != 0) {
+      mouseButtons_ = 0;
+      push(MouseRecord(at, 0, 0, state));
+    }
+    return;
+  }
   if ((cb & kMouseWheel) && !(cb & kMouseExtra)) {
     if (release) return;  // wheels have no release; some terminals send one anyway
     // 64 up (away from the user) and 67 right are positive.
@@ -753,15 +765,6 @@ void VtInputDecoder::DispatchMouse(int cb, int x, int y, bool release, bool lega
     static constexpr uint32_t kButtonBits[] = {FROM_LEFT_1ST_BUTTON_PRESSED, FROM_LEFT_2ND_BUTTON_PRESSED,
                                                RIGHTMOST_BUTTON_PRESSED, 0};
     bit = kButtonBits[low];
-  }
-  if (cb & kMouseMotion) {
-    // Motion with no button held while we think one is: its release was
-    // missed (outside the window); report it now.
-    if (low == kMouseNoButton && !(cb & kMouseExtra) && mouseButtons_ != 0) {
-      mouseButtons_ = 0;
-      push(MouseRecord(at, 0, 0, state));
-    }
-    return;
   }
   uint32_t buttons = mouseButtons_;
   if (legacy && low == kMouseNoButton && !(cb & kMouseExtra)) {

@@ -172,14 +172,9 @@ int AnsiColour(int consoleIndex) {
 }
 
 // Characters removed from a window title: they would end the OSC string
-// early, act as controls or reorder the text around them.
-bool IsDroppedFromTitle(char32_t c) {
-  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;  // C0, DEL, C1
-  if (c == 0x2028 || c == 0x2029) return true;              // line/paragraph separator
-  return c == 0x061C || c == 0x200E || c == 0x200F ||       // bidi marks
-         (c >= 0x202A && c <= 0x202E) ||                    // bidi embeddings/overrides
-         (c >= 0x2066 && c <= 0x2069);                      // bidi isolates
-}
+// early, act as controls, reorder the text around them or hide in it. The
+// same rule as the cells', which show them as the placeholder.
+bool IsDroppedFromTitle(char32_t c) { return IsControlOrInvisible(c); }
 
 }  // namespace
 

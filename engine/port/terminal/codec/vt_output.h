@@ -123,7 +123,8 @@ bool IsSafeCellCharacter(char16_t ch);
 inline constexpr char16_t kReplacementCell = u'.';
 
 // The OSC 2 sequence that sets the window title to a sanitised form of
-// `title` (controls, bidi controls and lone surrogates removed, at most 200
+// `title` (controls, bidi and other invisible characters as
+// IsControlOrInvisible names them, and lone surrogates removed, at most 200
 // bytes of valid UTF-8).
 std::string TitleSequence(const std::u16string& title);
 
