@@ -38,8 +38,11 @@ void RenderStatusLine() {
   std::u16string text;
   for (const StatusField& field : statusFields) {
     if (!field.visible) continue;
-    text += field.key;
-    text += u": ";
+    // A field without a key is a message of its own.
+    if (!field.key.empty()) {
+      text += field.key;
+      text += u": ";
+    }
     text += field.value;
     text += u"  ";
   }
