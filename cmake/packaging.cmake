@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the kelmhex authors")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The summary above is the first line of the package's description.
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "kelmhex shows a file of any size as rows of offsets, hexadecimal byte pairs\n"
   "and characters. It selects with the keyboard and the mouse, decodes the\n"
   "selected bytes as integers, floats and characters, marks ranges with\n"

@@ -23,6 +23,8 @@ if ! diff -u packaging/files.txt "$root.files"; then
 fi
 rm -f "$root.files"
 dpkg-deb -f "$deb" Package Version Architecture Depends
+# The long description: continuation lines of its own, not a CMake list.
+if dpkg-deb -f "$deb" Description | grep -q '^ ;'; then fail "the description's lines are joined by ';'"; fi
 
 dpkg -x "$deb" "$root"
 kelmhex="$root/usr/bin/kelmhex"
