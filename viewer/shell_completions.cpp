@@ -35,7 +35,7 @@ std::string FishQuoted(std::string_view text) {
   return out;
 }
 
-// Text inside one field of a zsh _arguments spec: the characters that end a
+// Text inside one field of a zsh _arguments entry: the characters that end a
 // field or a description are escaped.
 std::string ZshField(std::string_view text) {
   std::string out;
@@ -171,12 +171,12 @@ std::string ZshCompletionScript() {
   for (const CompletionOption& option : CompletionOptions()) {
     for (const std::string& name : option.names) {
       if (name == kEndOfOptions) continue;
-      std::string spec = "(- *)" + name + "[" + ZshField(option.summary) + "]";
+      std::string entry = "(- *)" + name + "[" + ZshField(option.summary) + "]";
       for (const std::string& argument : option.arguments) {
-        spec += IsOptional(argument) ? "::" : ":";
-        spec += ZshField(Unbracketed(argument)) + ":" + ZshFilesAction(argument);
+        entry += IsOptional(argument) ? "::" : ":";
+        entry += ZshField(Unbracketed(argument)) + ":" + ZshFilesAction(argument);
       }
-      out += "  " + ShellQuoted(spec) + " \\\n";
+      out += "  " + ShellQuoted(entry) + " \\\n";
     }
   }
   out += "  '1:file:_files'\n";

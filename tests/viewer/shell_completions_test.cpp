@@ -116,7 +116,7 @@ std::vector<std::string> BashArgumentCases(const std::string& script) {
   return Matches(script, R"(\n +([-a-z|]+)\) _kelmhex_files '[a-z]*')");
 }
 
-// zsh: the option of each _arguments spec "'(- *)--name[summary]...'".
+// zsh: the option of each _arguments entry "'(- *)--name[summary]...'".
 Names ZshNames(const std::string& script) {
   const std::vector<std::string> found = Matches(script, R"('\(- \*\)(-[^\[]*)\[)");
   return Names(found.begin(), found.end());
