@@ -6,6 +6,9 @@
 #
 #   scripts/fuzz.sh [seconds per target, default 20] [target ...]
 #
+# clang and its fuzzing runtime are installed first when missing
+# (scripts/fuzz-setup.sh); the ordinary build needs neither.
+#
 # A crash leaves its input as build/fuzz/crash-* (re-run the target with that
 # file as its argument to reproduce) and makes the script fail.
 set -euo pipefail
@@ -18,6 +21,7 @@ if ((${#targets[@]} == 0)); then
   targets=(vt_input wrap_text decode_utf8 hex_digits exec_escape chooser_listing printable_text)
 fi
 
+scripts/fuzz-setup.sh
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j"${KELMHEX_JOBS:-2}" --target "${targets[@]/#/fuzz_}"
 

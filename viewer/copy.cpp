@@ -1,6 +1,7 @@
 #include "viewer/copy.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "engine/core/input.h"
@@ -45,6 +46,32 @@ void RefuseHugeSelection(uint64_t available, CopyForm form) {
                                  Decimal(CopyByteLimit(form)) + limit +
                                  u"\nThe selection holds\n" + Decimal(available) +
                                  u" bytes of the file.\nNothing was copied.");
+}
+
+// The status field of the copy's message: no key, so the row shows the
+// message alone. It stands first, so that a full row does not cut it off.
+constexpr char16_t kCopyStatusKey[] = u"";
+
+// The selection the message on the status row is about.
+std::optional<MarkedRange> copyMessageSelection;
+
+void ShowCopyStatus(const std::u16string& text) {
+  if (!HasStatusField(kCopyStatusKey)) {
+    statusFields.insert(statusFields.begin(), StatusField{kCopyStatusKey, std::u16string(), false});
+  }
+  SetStatusField(kCopyStatusKey, text);
+  if (text.empty()) {
+    copyMessageSelection.reset();
+  } else {
+    copyMessageSelection = selection;
+  }
+}
+
+void ClearCopyStatusAfterSelectionChange() {
+  if (!copyMessageSelection) return;
+  if (copyMessageSelection->start == selection.start && copyMessageSelection->length == selection.length) return;
+  copyMessageSelection.reset();
+  if (HasStatusField(kCopyStatusKey)) SetStatusField(kCopyStatusKey, std::u16string());
 }
 
 // Whether the Ctrl+C record that KeyPressed is about to take carried Shift
@@ -94,6 +121,16 @@ bool ShiftHeldForCopy() {
   return (state & kAsyncKeyDown) != 0;
 }
 
+std::u16string CopyStatusText(kelm::port::ClipboardTarget target, uint64_t byteCount, CopyForm form) {
+  using kelm::port::ClipboardTarget;
+  if (target == ClipboardTarget::System) return {};
+  if (target == ClipboardTarget::Failed) return u"nothing copied: the system clipboard could not be opened";
+  std::u16string text = u"copied " + Decimal(byteCount) + (byteCount == 1 ? u" byte" : u" bytes");
+  text += form == CopyForm::Hex ? u" as hex" : u" as text";
+  if (target == ClipboardTarget::TerminalOsc52) return text + u" to the terminal's clipboard (OSC 52)";
+  return text + u" to kelmhex's own clipboard only (too large for OSC 52)";
+}
+
 void CopySelection() { CopySelectionAs(ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters); }
 
 bool CopySelectionAs(CopyForm form) {
@@ -116,11 +153,12 @@ bool CopySelectionAs(CopyForm form) {
     done += got;
     if (got < part.length) break;  // the file shrank since it was loaded
   }
-  kelm::port::Port().SetClipboardText(text);
+  ShowCopyStatus(CopyStatusText(kelm::port::Port().SetClipboardText(text), done, form));
   return true;
 }
 
 void HandleCopyKeys() {
+  ClearCopyStatusAfterSelectionChange();
   const bool recordShift = CopyRecordCarriesShift();
   if (KelmCEngineV2::KeyPressed(kCopyKey, false, KelmCEngineV2::kModCtrl)) {
     CopySelectionAs(recordShift || ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters);

@@ -2,12 +2,16 @@
 //
 // The text goes to the port's clipboard (on a terminal: the in-process
 // clipboard, the terminal's clipboard through OSC 52, and the desktop's
-// clipboard tool where one is present). Frame thread only.
+// clipboard tool where one is present). When the port cannot confirm that
+// the text reached the system clipboard, the status row says where it went
+// until the selection changes. Frame thread only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "engine/port/console_port.h"
 
 // The two forms of the copied text.
 enum class CopyForm {
@@ -35,6 +39,11 @@ uint64_t CopyTextLength(uint64_t byteCount, CopyForm form);
 // before each pair unless `text` is empty, so chunks join seamlessly.
 void AppendCopyText(std::u16string& text, const uint8_t* bytes, size_t count, CopyForm form);
 
+// The status row's message after `byteCount` bytes were copied to `target`:
+// empty for the system clipboard (nothing to say), otherwise where the text
+// went, e.g. "copied 12 bytes as hex to the terminal's clipboard (OSC 52)".
+std::u16string CopyStatusText(kelm::port::ClipboardTarget target, uint64_t byteCount, CopyForm form);
+
 // Whether the hex form is asked for by the keyboard: the console is the
 // foreground window and Shift is down now.
 bool ShiftHeldForCopy();
@@ -49,5 +58,6 @@ void CopySelection();
 bool CopySelectionAs(CopyForm form);
 
 // The copy step of the key handler: Ctrl+C (hex when its key record carried
-// Shift or Shift is down now) and Ctrl+Y (hex). Consumes both keys.
+// Shift or Shift is down now) and Ctrl+Y (hex). Consumes both keys. Takes
+// the copy's message off the status row once the selection has changed.
 void HandleCopyKeys();

@@ -1,7 +1,8 @@
 // The program's own description of itself: usage, options, every key and
 // mouse action, where screenshots go and the exit statuses. One source for
 // `kelmhex --help`, the F1 help box and the manual page (docs/kelmhex.1 is
-// the output of ManPageText(), checked by a test).
+// the output of ManPageText(), checked by a test); the option table also
+// makes the shell completions (viewer/shell_completions.h).
 //
 // All texts are ASCII.
 #pragma once

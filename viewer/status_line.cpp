@@ -47,13 +47,16 @@ void RenderStatusLine() {
 
   size_t length = 0;
   for (const StatusField& field : statusFields) {
-    if (field.visible) length += field.key.size() + 2 + field.value.size() + 2;
+    if (field.visible) length += (field.key.empty() ? 0 : field.key.size() + 2) + field.value.size() + 2;
   }
   std::u16string text;
   for (const StatusField& field : statusFields) {
     if (!field.visible) continue;
-    text += field.key;
-    text += u": ";
+    // A field without a key is a message of its own.
+    if (!field.key.empty()) {
+      text += field.key;
+      text += u": ";
+    }
     if (length > shown && field.labelLength > 0) {
       // Too long for the screen: the value before the label gives way, so
       // that the label stays and the cut shows.

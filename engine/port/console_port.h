@@ -18,6 +18,15 @@
 
 namespace kelm::port {
 
+// Where SetClipboardText put a text, as far as the port can tell.
+enum class ClipboardTarget : uint8_t {
+  System,         // the system clipboard (a desktop clipboard tool was started)
+  TerminalOsc52,  // sent to the terminal as OSC 52 only: the terminal may or may
+                  // not pass it on to the system clipboard, nothing confirms it
+  ProcessOnly,    // kept in this process only (too large for OSC 52, no tool)
+  Failed,         // nowhere: the system clipboard could not be opened
+};
+
 // Red, green and blue of each of the 16 console colours, indexed in the
 // console's order.
 struct ColourTable {
@@ -75,7 +84,8 @@ class ConsolePort {
   virtual char16_t KeyToChar(uint16_t virtualKey) = 0;
 
   // --- clipboard -------------------------------------------------------------
-  virtual void SetClipboardText(const std::u16string& text) = 0;
+  // Puts the text on the clipboard and tells where it went.
+  virtual ClipboardTarget SetClipboardText(const std::u16string& text) = 0;
   // Nothing when the clipboard holds no text or cannot be read.
   virtual std::optional<std::u16string> GetClipboardText() = 0;
 

@@ -1,7 +1,7 @@
 // End to end in tmux: marking a range with the colour-range form and seeing
 // its colours and tooltip, and copying a selection to the terminal's
 // clipboard (tmux keeps OSC 52 text in its paste buffer when set-clipboard
-// is on).
+// is on), where the status row says the copy went.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -210,6 +210,32 @@ TEST_F(MarksCopyEndToEnd, CopiedSelectionReachesTheTerminalClipboard) {
   terminal->SendBytes("\x03");
   EXPECT_TRUE(TmuxTerminal::WaitUntil([&] { return PasteBuffer() == "... c"; })) << PasteBuffer();
 
+  terminal->SendText("q");
+  EXPECT_TRUE(terminal->WaitForExit());
+}
+
+TEST_F(MarksCopyEndToEnd, CopyWithoutADesktopToolSaysItWentToTheTerminalsClipboard) {
+  // No display: OSC 52 is the copy's only way out, and nothing confirms it
+  // reached the system clipboard.
+  const std::string path = (directory / "data.bin").string();
+  std::ofstream(path, std::ios::binary) << "Hello, clipboard";
+  TmuxTerminal::Options options;
+  options.env["DISPLAY"] = "";
+  options.env["WAYLAND_DISPLAY"] = "";
+  terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path}, options);
+  ASSERT_TRUE(terminal->Started()) << terminal->Error();
+  ASSERT_TRUE(terminal->WaitForText("0000000000000000| 48 65 6C 6C 6F")) << terminal->ScreenText();
+  terminal->Tmux({"set-option", "-s", "set-clipboard", "on"});
+
+  SelectByDrag(0, 4);
+  terminal->SendBytes("\x19");  // Ctrl+Y: hex pairs
+  EXPECT_TRUE(terminal->WaitForText("0000000000000000  copied 5 bytes as hex to the terminal's clipboard (OSC 52)  len:"))
+      << terminal->ScreenText();
+  EXPECT_TRUE(TmuxTerminal::WaitUntil([&] { return PasteBuffer() == "48 65 6C 6C 6F"; })) << PasteBuffer();
+
+  // Another selection: the message is about the old one and goes.
+  terminal->SendKeys({"Right"});
+  EXPECT_TRUE(terminal->WaitForTextGone("copied 5 bytes")) << terminal->ScreenText();
   terminal->SendText("q");
   EXPECT_TRUE(terminal->WaitForExit());
 }

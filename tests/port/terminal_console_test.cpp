@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -438,10 +440,54 @@ TEST_F(TerminalConsoleTest, ColourTableIsTheConsolePalette) {
 
 TEST_F(TerminalConsoleTest, CopiedTextIsKeptAndSentWithOsc52) {
   SetUpConsole();
+  ClipboardEnvironment remote;
+  remote.display = ":0";
+  remote.remote = true;  // over SSH no desktop tool is used
+  console.SetClipboardEnvironment(remote);
   EXPECT_EQ(console.GetClipboardText(), std::nullopt);
-  console.SetClipboardText(u"foobar");
+  EXPECT_EQ(console.SetClipboardText(u"foobar"), ClipboardTarget::TerminalOsc52);
   EXPECT_EQ(console.GetClipboardText(), u"foobar");
   EXPECT_NE(pty.WaitForOutput("\x1b]52;c;Zm9vYmFy\x1b\\"), std::string::npos);
+}
+
+TEST_F(TerminalConsoleTest, TextTooLargeForOsc52WithoutAToolStaysInProcessOnly) {
+  SetUpConsole();
+  console.SetClipboardEnvironment(ClipboardEnvironment{});  // no display
+  const std::u16string huge(kMaxOsc52Payload, u'x');  // base64 makes it a third longer
+  EXPECT_EQ(console.SetClipboardText(huge), ClipboardTarget::ProcessOnly);
+  EXPECT_EQ(console.GetClipboardText(), huge);
+  const size_t end = Sync();
+  EXPECT_EQ(pty.Output().substr(0, end).find("\x1b]52;"), std::string::npos) << "nothing goes to the terminal";
+}
+
+TEST_F(TerminalConsoleTest, CopyHandedToTheDesktopToolReachesTheSystemClipboard) {
+  // A stand-in xclip in PATH that keeps what it is given.
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kelmhex-xclip-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path kept = folder / "kept";
+  {
+    std::ofstream tool(folder / "xclip");
+    tool << "#!/bin/sh\ncat > '" << kept.string() << ".part' && mv '" << kept.string() << ".part' '"
+         << kept.string() << "'\n";
+  }
+  std::filesystem::permissions(folder / "xclip", std::filesystem::perms::owner_all);
+  const char* oldPath = std::getenv("PATH");
+  const std::string path = folder.string() + ":" + (oldPath ? oldPath : "/usr/bin:/bin");
+  setenv("PATH", path.c_str(), 1);
+
+  SetUpConsole();
+  ClipboardEnvironment local;
+  local.display = ":0";
+  console.SetClipboardEnvironment(local);
+  EXPECT_EQ(console.SetClipboardText(u"foobar"), ClipboardTarget::System);
+  EXPECT_NE(pty.WaitForOutput("\x1b]52;c;Zm9vYmFy\x1b\\"), std::string::npos) << "OSC 52 is sent as well";
+  const auto start = Clock::now();
+  while (!std::filesystem::exists(kept) && ElapsedMs(start) < 5000) console.WaitForInput(20);
+  std::ifstream in(kept);
+  std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(got, "foobar");
+  std::filesystem::remove_all(folder);
 }
 
 // --- dialogs and reports ----------------------------------------------------------------

@@ -3,7 +3,7 @@
 // test program runs on a pseudo-terminal, which wine turns into a console): the modes it sets
 // and gives back, frames read back from the screen buffer, input records
 // read back unchanged and never more than asked for, the title, the colour
-// table, the focus and modifier state taken from the records.
+// table, the focus and modifier state taken from the records, the clipboard.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -272,6 +272,12 @@ TEST_F(WindowsConsoleTest, ColourTableIsTheConsoles) {
     EXPECT_EQ(table.rgb[i][1], GetGValue(info.ColorTable[i])) << i;
     EXPECT_EQ(table.rgb[i][2], GetBValue(info.ColorTable[i])) << i;
   }
+}
+
+TEST_F(WindowsConsoleTest, CopyReachesTheSystemClipboardAndSaysSo) {
+  const std::u16string text = u"kelmhex 48 65 \u00fc";
+  EXPECT_EQ(console->SetClipboardText(text), port::ClipboardTarget::System);
+  EXPECT_EQ(console->GetClipboardText(), text);
 }
 
 TEST_F(WindowsConsoleTest, QuitRequestIsTakenOnce) {

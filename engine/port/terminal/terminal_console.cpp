@@ -540,15 +540,25 @@ void TerminalConsole::ForgetKeyPresses() {
 
 // --- clipboard -------------------------------------------------------------------
 
-void TerminalConsole::SetClipboardText(const std::u16string& text) {
+ClipboardTarget TerminalConsole::SetClipboardText(const std::u16string& text) {
   std::lock_guard lock(mutex_);
   clipboard_ = text;
+  bool sentToTerminal = false;
   if (session_.IsActive()) {
     const std::string sequence = Osc52Sequence(text);
-    if (!sequence.empty()) session_.Write(sequence);
+    if (!sequence.empty()) {
+      session_.Write(sequence);
+      sentToTerminal = true;
+    }
   }
   const std::vector<std::string> tool = ClipboardToolCommand(clipboardEnvironment_, FindInPath);
-  if (!tool.empty()) StartDetached(tool, ToUtf8(text));
+  if (!tool.empty() && StartDetached(tool, ToUtf8(text))) return ClipboardTarget::System;
+  return sentToTerminal ? ClipboardTarget::TerminalOsc52 : ClipboardTarget::ProcessOnly;
+}
+
+void TerminalConsole::SetClipboardEnvironment(const ClipboardEnvironment& environment) {
+  std::lock_guard lock(mutex_);
+  clipboardEnvironment_ = environment;
 }
 
 std::optional<std::u16string> TerminalConsole::GetClipboardText() {

@@ -65,8 +65,13 @@ class TerminalConsole : public ConsolePort {
 
   // --- clipboard -------------------------------------------------------------
   // Keeps the text in-process, sends it to the terminal's clipboard with OSC 52
-  // and, on a local desktop, to wl-copy / xclip / xsel.
-  void SetClipboardText(const std::u16string& text) override;
+  // and, on a local desktop, to wl-copy / xclip / xsel. System when a tool was
+  // started, TerminalOsc52 when OSC 52 alone carried it, ProcessOnly when
+  // neither could.
+  ClipboardTarget SetClipboardText(const std::u16string& text) override;
+  // The display and login the desktop tool is chosen for: the process's own
+  // environment, taken when the console is made.
+  void SetClipboardEnvironment(const ClipboardEnvironment& environment);
   // The in-process text: the last copy or bracketed paste.
   std::optional<std::u16string> GetClipboardText() override;
 

@@ -56,6 +56,8 @@ class VirtualConsole : public ConsolePort {
   int framesWritten = 0;
   std::u16string title;
   std::optional<std::u16string> clipboard;
+  // What SetClipboardText answers (the test picks the clipboard's path).
+  ClipboardTarget clipboardTarget = ClipboardTarget::System;
   bool foreground = true;
   bool setupFails = false;
   uint32_t setupErrorCode = 6;
@@ -89,7 +91,10 @@ class VirtualConsole : public ConsolePort {
   bool GetColourTable(ColourTable& table) override;
   int16_t GetAsyncKeyState(int virtualKey) override;
   char16_t KeyToChar(uint16_t virtualKey) override;
-  void SetClipboardText(const std::u16string& text) override { clipboard = text; }
+  ClipboardTarget SetClipboardText(const std::u16string& text) override {
+    clipboard = text;
+    return clipboardTarget;
+  }
   std::optional<std::u16string> GetClipboardText() override { return clipboard; }
   std::optional<std::string> OpenFileDialog(const std::string& startDir) override;
   std::optional<std::string> SaveFileDialog(const std::string& startDir) override;

@@ -298,26 +298,28 @@ char16_t WindowsConsole::KeyToChar(uint16_t virtualKey) {
   return static_cast<char16_t>(buffer[0]);
 }
 
-void WindowsConsole::SetClipboardText(const std::u16string& text) {
+ClipboardTarget WindowsConsole::SetClipboardText(const std::u16string& text) {
   const size_t bytes = (text.size() + 1) * sizeof(WCHAR);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (block == nullptr) return;
+  if (block == nullptr) return ClipboardTarget::Failed;
   auto* target = static_cast<WCHAR*>(GlobalLock(block));
   if (target == nullptr) {
     GlobalFree(block);
-    return;
+    return ClipboardTarget::Failed;
   }
   std::copy(text.begin(), text.end(), target);
   target[text.size()] = 0;
   GlobalUnlock(block);
   if (!OpenClipboard(nullptr)) {
     GlobalFree(block);
-    return;
+    return ClipboardTarget::Failed;
   }
   EmptyClipboard();
   // On success the clipboard owns the block.
-  if (SetClipboardData(CF_UNICODETEXT, block) == nullptr) GlobalFree(block);
+  const bool placed = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+  if (!placed) GlobalFree(block);
   CloseClipboard();
+  return placed ? ClipboardTarget::System : ClipboardTarget::Failed;
 }
 
 std::optional<std::u16string> WindowsConsole::GetClipboardText() {

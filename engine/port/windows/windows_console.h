@@ -42,7 +42,8 @@ class WindowsConsole final : public ConsolePort {
   int16_t GetAsyncKeyState(int virtualKey) override;
   char16_t KeyToChar(uint16_t virtualKey) override;
 
-  void SetClipboardText(const std::u16string& text) override;
+  // The system clipboard, or Failed when it could not be opened or filled.
+  ClipboardTarget SetClipboardText(const std::u16string& text) override;
   std::optional<std::u16string> GetClipboardText() override;
 
   std::optional<std::string> OpenFileDialog(const std::string& startDir) override;
