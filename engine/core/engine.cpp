@@ -22,6 +22,9 @@ constexpr uint32_t kMaxRecordsPerPoll = 32;
 constexpr uint32_t kBackgroundPollMs = 10;
 // Changed frames in a row that follow each other at once (see changedRun).
 constexpr int kSettleFrames = 2;
+// Frames in a row that show nothing new before the loop waits (see
+// NextWaitMs).
+constexpr int kQuietFrames = 2;
 }  // namespace
 
 uint64_t GetTicks() { return Port().Ticks(); }
@@ -119,21 +122,31 @@ uint32_t Engine::NextWaitMs(bool changed) {
   }
   const uint32_t paced = static_cast<uint32_t>(frameDelay > 0 ? frameDelay : 0);
   if (!framesOnDemand) return paced;
+  uint32_t wait = kWaitForever;
   if (polledInput) {
     changedRun = 0;
-    return 0;
-  }
-  uint32_t wait = kWaitForever;
-  if (changed) {
-    if (++changedRun <= kSettleFrames) return 0;
-    wait = paced;
+    quietRun = 0;
+    wait = 0;
+  } else if (changed) {
+    quietRun = 0;
+    wait = ++changedRun <= kSettleFrames ? 0 : paced;
   } else {
     changedRun = 0;
+    // An update may act on what an earlier one left (a box marked for
+    // closing goes in the next pass): a frame that showed nothing new is
+    // followed at once by kQuietFrames - 1 more.
+    if (++quietRun < kQuietFrames) wait = 0;
   }
   if (requested != kNoRequest) {
     const uint64_t now = GetTicks();
     const uint64_t until = requested > now ? requested - now : 0;
-    if (until < wait) wait = static_cast<uint32_t>(until);
+    if (until < wait) {
+      wait = static_cast<uint32_t>(until);
+    } else if (until > wait) {
+      // The frame comes before the one asked for: the request stays.
+      std::lock_guard lock(requestMutex);
+      if (requested < requestedAt) requestedAt = requested;
+    }
   }
   return wait;
 }

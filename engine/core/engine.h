@@ -7,8 +7,11 @@
 // a frame sooner: input was just handled (its effect shows in the next
 // frame, since objects draw before they update), the frame just composed
 // changed (a change an object made to itself in its Update shows in the
-// next one), or an object asked with RequestFrame (the caret's next blink, a
-// running search's next slice). With framesOnDemand off, every frame is
+// next one; two changed frames follow at once, more are paced by
+// frameDelay), or an object asked with RequestFrame (the caret's next
+// blink, a running search's next slice). After input or a change the loop
+// waits only once two frames in a row showed nothing new, as an update may
+// act on what an earlier one left. With framesOnDemand off, every frame is
 // followed by a wait of `frameDelay` ms, ended early only by input.
 //
 // Threads: the main thread builds the user interface while the frame thread
@@ -81,8 +84,9 @@ class Engine {
   std::recursive_mutex& Lock() { return mutex; }
 
   // Asks for a frame within `delayMs` ms of now (0: the next frame at once).
-  // Several requests keep the earliest; a request counts for one wait, so
-  // whatever needs time again asks again in its next Update. Callable from
+  // Several requests keep the earliest; a request holds until a frame at or
+  // after its time has run, so whatever needs time again asks again in its
+  // next Update. Callable from
   // any thread: from another than the frame thread it also ends the frame
   // thread's current wait.
   void RequestFrame(uint32_t delayMs);
@@ -135,6 +139,8 @@ class Engine {
   // kSettleFrames they are paced by frameDelay, so an object that draws
   // differently in every frame animates instead of spinning.
   int changedRun = 0;
+  // Frames in a row, since input or a change, that showed nothing new.
+  int quietRun = 0;
   uint32_t lastWaitMs = 0;
   std::mutex requestMutex;
   static constexpr uint64_t kNoRequest = UINT64_MAX;

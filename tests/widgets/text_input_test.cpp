@@ -135,7 +135,7 @@ TEST_F(TextInputTest, OnDemandTheCaretStillTogglesEvery500MsWithOneTimedWaitPerT
   }
   EXPECT_EQ(toggles, (std::vector<uint64_t>{500, 1000, 1500, 2000, 2500}));
   EXPECT_EQ(timedWaits, 6);  // one wait per 500 ms, none in between
-  EXPECT_LT(frames, 25);     // paced at 20 ms it would take 130 frames
+  EXPECT_LE(frames, 24);     // four a toggle; paced at 20 ms it would take 130
 
   // Unfocused, the field asks for nothing and the loop goes idle.
   console->PushKey(VK_ESCAPE, 0x1B);
