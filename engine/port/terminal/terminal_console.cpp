@@ -681,7 +681,8 @@ void TerminalConsole::DrainWakePipe() {
 
 bool TerminalConsole::InputWaiting() {
   std::lock_guard lock(mutex_);
-  if (!queue_.empty()) return true;
+  // An Esc read but not yet decided is a key on its way.
+  if (!queue_.empty() || decoder_.HasPending()) return true;
   if (!session_.IsActive()) return false;
   return session_.WaitReadable(0);
 }

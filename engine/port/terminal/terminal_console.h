@@ -92,7 +92,8 @@ class TerminalConsole : public ConsolePort {
   void WaitForInput(uint32_t milliseconds) override;
   // Writes a byte to a pipe of its own that every wait also watches.
   void WakeWaiter() override;
-  // Records queued, or bytes or a signal waiting on the terminal.
+  // Records queued, bytes the decoder has not decided on yet (a lone Esc),
+  // or bytes or a signal waiting on the terminal.
   bool InputWaiting() override;
   // Focus changes arrive as focus reports; a terminal that sends none is
   // always the foreground.
