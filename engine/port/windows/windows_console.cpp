@@ -240,6 +240,8 @@ bool WindowsConsole::GetColourTable(ColourTable& table) {
 void WindowsConsole::RequestQuit(int status) {
   quitStatus_.store(status);
   quitRequested_.store(true);
+  // The frame loop may be waiting without a time-out.
+  WakeWaiter();
 }
 
 bool WindowsConsole::TakeQuitRequest(int& status) {
