@@ -84,9 +84,9 @@ TEST(WideText, RoundTripsEveryPlane) {
 TEST(WindowsClock, TicksAreMonotonicAndOnlyTheWallClockGivesTheDate) {
   WindowsConsole console;
   const uint64_t before = console.Ticks();
-  console.Sleep(30);
+  console.Sleep(100);
   const uint64_t after = console.Ticks();
-  EXPECT_GE(after - before, 20u);
+  EXPECT_GE(after - before, 50u);  // the tick count moves in steps of 10-16 ms
   EXPECT_LT(after - before, 5000u);
   const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                        std::chrono::system_clock::now().time_since_epoch())
