@@ -344,6 +344,7 @@ void BM_SearchThroughTheUi(benchmark::State& state) {
   const uint64_t expected = mebibytes * kMebibyte - sizeof kSearchPattern;
   std::vector<double> ui;
   std::vector<double> plain;
+  MemmemScan(path);  // a first pass, so that both are timed on a warm cache
   for (auto _ : state) {
     const auto memmemStart = Clock::now();
     const uint64_t found = MemmemScan(path);
@@ -396,7 +397,7 @@ void BM_SearchThroughTheUi(benchmark::State& state) {
   state.counters["memmem_ms"] = memmemMs;
   state.counters["ratio"] = uiMs / memmemMs;
 }
-BENCHMARK(BM_SearchThroughTheUi)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchThroughTheUi)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 // The real program idling in tmux: how often its threads wake up while
-// nothing on screen changes (none at all), and while a focused field's caret
-// blinks (twice a second). Counted from the scheduler's context switches of
+// nothing on screen changes or another window has the focus (none at all),
+// and while a focused field's caret blinks (twice a second). Counted from the scheduler's context switches of
 // every thread over a stretch of time, which the measurement itself needs;
 // every wait for the screen still polls it.
 #include <dirent.h>
@@ -74,6 +74,12 @@ TEST_F(IdleEndToEnd, AStillScreenSleepsAndABlinkingCaretWakesTwiceASecond) {
   WakeupsOver(pid);
 
   EXPECT_LE(WakeupsOver(pid), 1) << "the plain view wakes up while nothing changes";
+
+  // Another window has the focus: the loop waits for the focus-in report.
+  term.SendBytes("\x1b[O");
+  WakeupsOver(pid);
+  EXPECT_LE(WakeupsOver(pid), 1) << "in the background the loop looks for the focus again and again";
+  term.SendBytes("\x1b[I");
 
   term.SendBytes("\x04");  // Ctrl+D: the inspector panel
   ASSERT_TRUE(term.WaitForText("Characters")) << term.ScreenText();
