@@ -480,19 +480,16 @@ void AdvanceSearch() {
     return;
   }
   ChunkedSearch& scan = running->scan;
-  using Clock = std::chrono::steady_clock;
   // Looking for input costs a system call: once a millisecond is enough.
   constexpr auto kInputCheckEvery = std::chrono::milliseconds(1);
-  const auto start = Clock::now();
-  const auto deadline = start + searchSettings.frameBudget;
+  const auto start = std::chrono::steady_clock::now();
   auto nextInputCheck = start + kInputCheckEvery;
   while (!scan.Step()) {
-    const auto now = Clock::now();
-    if (now >= deadline) break;
-    if (now >= nextInputCheck) {
-      if (kelm::port::Port().InputWaiting()) break;
-      nextInputCheck = now + kInputCheckEvery;
-    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= start + searchSettings.frameBudget) break;
+    if (now < nextInputCheck) continue;
+    if (kelm::port::Port().InputWaiting()) break;
+    nextInputCheck = now + kInputCheckEvery;
   }
   if (scan.Finished()) {
     FinishSearch();
