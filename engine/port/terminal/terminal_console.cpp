@@ -692,7 +692,8 @@ void TerminalConsole::WaitForInput(uint32_t milliseconds) {
   constexpr int kInactive = -2;
   // Nothing to wait on while the terminal is not ours: looked at this often.
   constexpr uint32_t kInactivePollMs = 50;
-  int timeout = milliseconds == kWaitForever ? kNoTimeout : static_cast<int>(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
+  int timeout = kNoTimeout;
+  if (milliseconds != kWaitForever) timeout = static_cast<int>(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
   {
     std::lock_guard lock(mutex_);
     ReapDetachedChildren();

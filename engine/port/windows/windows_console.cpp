@@ -450,14 +450,14 @@ void WindowsConsole::WaitForInput(uint32_t milliseconds) {
   // The console input handle is signalled while records wait; INFINITE is
   // kWaitForever.
   const DWORD timeout = milliseconds == kWaitForever ? INFINITE : milliseconds;
+  // When waiting fails, a short sleep keeps the loop from spinning.
+  const DWORD fallback = milliseconds == kWaitForever ? 10 : milliseconds;
   if (state_->wake == nullptr) {
-    if (WaitForSingleObject(state_->input, timeout) == WAIT_FAILED) ::Sleep(milliseconds == kWaitForever ? 10 : milliseconds);
+    if (WaitForSingleObject(state_->input, timeout) == WAIT_FAILED) ::Sleep(fallback);
     return;
   }
   const HANDLE handles[2] = {state_->input, state_->wake};
-  if (WaitForMultipleObjects(2, handles, FALSE, timeout) == WAIT_FAILED) {
-    ::Sleep(milliseconds == kWaitForever ? 10 : milliseconds);
-  }
+  if (WaitForMultipleObjects(2, handles, FALSE, timeout) == WAIT_FAILED) ::Sleep(fallback);
 }
 
 void WindowsConsole::WakeWaiter() {
