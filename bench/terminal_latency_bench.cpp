@@ -1,6 +1,8 @@
-// The running program on a pseudo-terminal: CPU time and bytes written while
-// idle, and key-to-screen latency (from a key written to the terminal to the
-// first byte of the frame that shows its effect).
+// The running program on a pseudo-terminal: CPU time, wake-ups and bytes
+// written while idle (the plain view, the inspector panel open, a focused
+// Seek field whose caret blinks), and key-to-screen latency (from a key
+// written to the terminal to the first byte of the frame that shows its
+// effect).
 //
 //   terminal_latency_bench [--benchmark_filter=...]
 //
@@ -9,8 +11,17 @@
 // $KELMHEX_IDLE_SECONDS seconds (default 10). Counters:
 //   idle_cpu_ms      user + system CPU time of the program over the idle time
 //   idle_cpu_ms_10s  the same scaled to 10 seconds
-//   idle_bytes       bytes the program wrote while idle (should be 0)
+//   idle_bytes       bytes the program wrote while idle (0 unless a caret blinks)
+//   wakeups_per_s    voluntary context switches of all the program's threads
+//                    per second (each time a thread slept and was woken)
+//   preempted_per_s  involuntary ones (other programs took the core)
 //   latency_median_us, latency_p90_us, latency_max_us   key to screen
+//
+// The search through the user interface: a file of $KELMHEX_UI_SEARCH_MIB
+// MiB (default 1024) of random bytes with an 8-byte pattern at its very end,
+// in the page cache; from Enter in the find form to the frame that shows the
+// match, against a plain memmem scan of the same file (1 MiB preads, as the
+// search reads) in the same run. Counters: ui_search_ms, memmem_ms, ratio.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,6 +36,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -70,7 +82,7 @@ std::string SampleFile() {
 // controlling terminal; we play the terminal emulator.
 class Program {
  public:
-  Program(int columns, int rows) {
+  Program(int columns, int rows, const std::string& file = SampleFile()) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     grantpt(master_);
     unlockpt(master_);
@@ -80,7 +92,6 @@ class Program {
     ws.ws_row = static_cast<unsigned short>(rows);
     ioctl(master_, TIOCSWINSZ, &ws);
     const std::string binary = BinaryPath();
-    const std::string file = SampleFile();
     pid_ = fork();
     if (pid_ == 0) {
       setsid();
@@ -152,6 +163,25 @@ class Program {
     return total;
   }
 
+  // Context switches of all the program's threads: `kind` is "voluntary"
+  // or "nonvoluntary".
+  double ContextSwitches(const std::string& kind) const {
+    double total = 0;
+    const std::string dir = "/proc/" + std::to_string(pid_) + "/task";
+    DIR* tasks = opendir(dir.c_str());
+    if (tasks == nullptr) return 0;
+    while (const dirent* entry = readdir(tasks)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream in(dir + "/" + entry->d_name + "/status");
+      std::string line;
+      while (std::getline(in, line)) {
+        if (line.rfind(kind + "_ctxt_switches:", 0) == 0) total += std::stod(line.substr(line.find(':') + 1));
+      }
+    }
+    closedir(tasks);
+    return total;
+  }
+
   // utime + stime from /proc/<pid>/stat (clock ticks), in milliseconds.
   double StatCpuMs() const {
     std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
@@ -171,11 +201,16 @@ class Program {
   pid_t pid_ = -1;
 };
 
+// What is open while the program idles.
+enum IdleCase { kPlainView = 0, kInspectorOpen = 1, kSeekFieldFocused = 2 };
+
 void BM_IdleProgram(benchmark::State& state) {
   const char* secondsText = std::getenv("KELMHEX_IDLE_SECONDS");
   const int seconds = secondsText ? std::max(1, std::atoi(secondsText)) : 10;
   double cpu = 0;
   double statCpu = 0;
+  double switches = 0;
+  double preemptions = 0;
   size_t idleBytes = 0;
   for (auto _ : state) {
     Program program(120, 40);
@@ -184,13 +219,20 @@ void BM_IdleProgram(benchmark::State& state) {
       return;
     }
     program.Drain(300);  // the start-up settles
+    if (state.range(0) == kInspectorOpen) program.Send("\x04");  // Ctrl+D
+    if (state.range(0) == kSeekFieldFocused) program.Send("\x07");  // Ctrl+G
+    if (state.range(0) != kPlainView) program.Drain(300);
     const double before = program.CpuMs();
     const double statBefore = program.StatCpuMs();
+    const double switchesBefore = program.ContextSwitches("voluntary");
+    const double preemptionsBefore = program.ContextSwitches("nonvoluntary");
     std::string idle;
     const auto end = Clock::now() + std::chrono::seconds(seconds);
     while (Clock::now() < end) idle += program.Read(100);
     cpu = program.CpuMs() - before;
     statCpu = program.StatCpuMs() - statBefore;
+    switches = program.ContextSwitches("voluntary") - switchesBefore;
+    preemptions = program.ContextSwitches("nonvoluntary") - preemptionsBefore;
     idleBytes = idle.size();
   }
   state.counters["idle_cpu_ms"] = cpu;
@@ -198,8 +240,17 @@ void BM_IdleProgram(benchmark::State& state) {
   state.counters["idle_stat_cpu_ms"] = statCpu;
   state.counters["idle_bytes"] = static_cast<double>(idleBytes);
   state.counters["idle_seconds"] = seconds;
+  state.counters["wakeups_per_s"] = switches / seconds;
+  state.counters["preempted_per_s"] = preemptions / seconds;
 }
-BENCHMARK(BM_IdleProgram)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IdleProgram)
+    ->ArgName("case")
+    ->Arg(kPlainView)
+    ->Arg(kInspectorOpen)
+    ->Arg(kSeekFieldFocused)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_KeyToScreen(benchmark::State& state) {
   const int presses = static_cast<int>(state.range(0));
@@ -237,6 +288,116 @@ void BM_KeyToScreen(benchmark::State& state) {
   state.counters["presses"] = static_cast<double>(latencies.size());
 }
 BENCHMARK(BM_KeyToScreen)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+constexpr uint64_t kMebibyte = uint64_t{1} << 20;
+const unsigned char kSearchPattern[] = {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23, 0x45, 0x67};
+
+// Random bytes with the pattern as the last 8; read once into the page cache.
+std::string MakeSearchFile(uint64_t mebibytes) {
+  char pattern[] = "/tmp/kelmhex-ui-search-XXXXXX";
+  const int fd = mkstemp(pattern);
+  if (fd < 0) return std::string();
+  std::mt19937_64 random(42);
+  std::vector<uint64_t> block(kMebibyte / 8);
+  for (uint64_t i = 0; i < mebibytes; ++i) {
+    for (uint64_t& word : block) word = random();
+    if (i + 1 == mebibytes) {
+      std::memcpy(reinterpret_cast<char*>(block.data()) + kMebibyte - sizeof kSearchPattern, kSearchPattern,
+                  sizeof kSearchPattern);
+    }
+    if (write(fd, block.data(), kMebibyte) != static_cast<ssize_t>(kMebibyte)) break;
+  }
+  for (uint64_t at = 0; at < mebibytes * kMebibyte; at += kMebibyte) {
+    if (pread(fd, block.data(), kMebibyte, static_cast<off_t>(at)) <= 0) break;
+  }
+  close(fd);
+  return pattern;
+}
+
+// A plain scan: 1 MiB preads overlapping by the pattern's length - 1, each
+// handed to memmem. Yields the offset found.
+uint64_t MemmemScan(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  const size_t m = sizeof kSearchPattern;
+  std::vector<unsigned char> buffer(kMebibyte + m - 1);
+  uint64_t found = ~uint64_t{0};
+  for (uint64_t at = 0;; at += kMebibyte) {
+    const ssize_t got = pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at));
+    if (got < static_cast<ssize_t>(m)) break;
+    if (const void* hit = memmem(buffer.data(), static_cast<size_t>(got), kSearchPattern, m)) {
+      found = at + static_cast<uint64_t>(static_cast<const unsigned char*>(hit) - buffer.data());
+      break;
+    }
+  }
+  close(fd);
+  return found;
+}
+
+void BM_SearchThroughTheUi(benchmark::State& state) {
+  const char* mibText = std::getenv("KELMHEX_UI_SEARCH_MIB");
+  const uint64_t mebibytes = mibText != nullptr ? std::max<uint64_t>(1, std::strtoull(mibText, nullptr, 10)) : 1024;
+  const std::string path = MakeSearchFile(mebibytes);
+  if (path.empty()) {
+    state.SkipWithError("no file");
+    return;
+  }
+  const uint64_t expected = mebibytes * kMebibyte - sizeof kSearchPattern;
+  std::vector<double> ui;
+  std::vector<double> plain;
+  MemmemScan(path);  // a first pass, so that both are timed on a warm cache
+  for (auto _ : state) {
+    const auto memmemStart = Clock::now();
+    const uint64_t found = MemmemScan(path);
+    plain.push_back(std::chrono::duration<double, std::milli>(Clock::now() - memmemStart).count());
+    if (found != expected) {
+      state.SkipWithError("memmem did not find the pattern");
+      break;
+    }
+
+    Program program(120, 40, path);
+    if (program.ReadUntil(kFrameEnd, 5000).find(kFrameEnd) == std::string::npos) {
+      state.SkipWithError("the program drew no frame");
+      break;
+    }
+    program.Drain(300);
+    program.Send("\x06");  // Ctrl+F
+    program.Drain(200);
+    program.Send("de ad be ef 01 23 45 67");
+    program.Drain(200);
+    const auto sent = Clock::now();
+    program.Send("\r");
+    // The match is on screen with the last frame before the output goes
+    // quiet (a running search draws its progress at least every 50 ms).
+    auto lastFrame = sent;
+    std::string output;
+    for (;;) {
+      const std::string got = program.Read(500);
+      if (got.empty()) break;
+      output += got;
+      if (got.find(kFrameEnd) != std::string::npos) lastFrame = Clock::now();
+    }
+    ui.push_back(std::chrono::duration<double, std::milli>(lastFrame - sent).count());
+    // The view scrolled to the match's row (20 bytes a row at 120 columns):
+    // the significant digits of its offset were written.
+    char matchRow[32];
+    std::snprintf(matchRow, sizeof matchRow, "%016llX", static_cast<unsigned long long>(expected - expected % 20));
+    const std::string digits = std::string(matchRow).substr(std::string(matchRow).find_first_not_of('0'), 6);
+    if (output.find(digits) == std::string::npos) {
+      state.SkipWithError("the match was not shown");
+      break;
+    }
+  }
+  unlink(path.c_str());
+  if (ui.empty() || plain.empty()) return;
+  std::sort(ui.begin(), ui.end());
+  std::sort(plain.begin(), plain.end());
+  const double uiMs = ui[ui.size() / 2];
+  const double memmemMs = plain[plain.size() / 2];
+  state.counters["ui_search_ms"] = uiMs;
+  state.counters["memmem_ms"] = memmemMs;
+  state.counters["ratio"] = uiMs / memmemMs;
+}
+BENCHMARK(BM_SearchThroughTheUi)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

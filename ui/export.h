@@ -46,8 +46,9 @@ struct ExportScreenOptions {
   // Exports of at least this many bytes show a progress box and can be
   // cancelled with Esc; smaller ones finish before the user could react.
   uint64_t progressFromBytes = uint64_t{32} << 20;
-  // The box is drawn again at most this often.
-  uint64_t redrawEveryMs = 100;
+  // The box is drawn again this often (the chunks follow each other without
+  // a pause, and Esc is looked for after every chunk).
+  uint64_t redrawEveryMs = 50;
   size_t chunkBytes = kExportChunkBytes;
 };
 

@@ -12,6 +12,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
+#include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
@@ -479,14 +480,22 @@ void AdvanceSearch() {
     return;
   }
   ChunkedSearch& scan = running->scan;
-  const auto deadline = std::chrono::steady_clock::now() + searchSettings.frameBudget;
+  // Looking for input costs a system call: once a millisecond is enough.
+  constexpr auto kInputCheckEvery = std::chrono::milliseconds(1);
+  const auto start = std::chrono::steady_clock::now();
+  auto nextInputCheck = start + kInputCheckEvery;
   while (!scan.Step()) {
-    if (std::chrono::steady_clock::now() >= deadline) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= start + searchSettings.frameBudget) break;
+    if (now < nextInputCheck) continue;
+    if (kelm::port::Port().InputWaiting()) break;
+    nextInputCheck = now + kInputCheckEvery;
   }
   if (scan.Finished()) {
     FinishSearch();
     return;
   }
+  if (KelmCEngineV2::mainEngine != nullptr) KelmCEngineV2::mainEngine->RequestFrame(0);
   const std::u16string progress = ProgressText(scan);
   if (progress != running->shownProgress) {
     running->shownProgress = progress;

@@ -136,7 +136,11 @@ class ChunkedSearch {
 struct SearchSettings {
   uint64_t chunkSize = kSearchChunkSize;
   // Time a search may take per frame; at least one chunk is always scanned.
-  std::chrono::microseconds frameBudget{6000};
+  // The frames of a running search follow each other without a wait, so
+  // the scan runs nearly all the time while a frame still shows the
+  // progress at least every 50 ms; input that arrives ends the slice early,
+  // so Esc is seen at once.
+  std::chrono::microseconds frameBudget{40000};
 };
 extern SearchSettings searchSettings;
 
@@ -169,7 +173,8 @@ bool SearchRunning();
 // Stops a running search where it is (Esc); the selection stays.
 void CancelSearch();
 // One frame's slice of the running search (the search's own object on the
-// top layer calls it every frame).
+// top layer calls it every frame); asks for the next frame at once while the
+// search goes on.
 void AdvanceSearch();
 
 // The last pattern searched for, if any.

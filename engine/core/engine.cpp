@@ -17,7 +17,14 @@ Layer* menusLayer = nullptr;
 
 namespace {
 constexpr uint32_t kMaxRecordsPerPoll = 32;
+// While another window has the focus on a console that does not report
+// focus changes as input, the loop looks again this often.
 constexpr uint32_t kBackgroundPollMs = 10;
+// Changed frames in a row that follow each other at once (see changedRun).
+constexpr int kSettleFrames = 2;
+// Frames in a row that show nothing new before the loop waits (see
+// NextWaitMs).
+constexpr int kQuietFrames = 2;
 }  // namespace
 
 uint64_t GetTicks() { return Port().Ticks(); }
@@ -49,8 +56,11 @@ Engine::~Engine() {
 }
 
 void Engine::AddLayer(Layer* layer) {
-  std::lock_guard lock(mutex);
-  layers.push_back(layer);
+  {
+    std::lock_guard lock(mutex);
+    layers.push_back(layer);
+  }
+  RequestFrame(0);
 }
 
 Layer* Engine::FindLayer(const std::string& name) const {
@@ -86,6 +96,59 @@ void Engine::SetOnResize(std::function<void(Vector2)> callback) {
   std::lock_guard lock(mutex);
   onResize = std::move(callback);
   resizeDelivered = false;
+  RequestFrame(0);
+}
+
+void Engine::RequestFrame(uint32_t delayMs) {
+  if (!HasPort()) return;
+  const uint64_t at = GetTicks() + delayMs;
+  {
+    std::lock_guard lock(requestMutex);
+    if (at < requestedAt) requestedAt = at;
+  }
+  // The frame thread itself reads the request before its next wait; any
+  // other thread must end that wait. (Without a frame thread, in tests,
+  // there is no wait under way.)
+  const std::thread::id frameThreadNow = frameThreadId.load();
+  if (frameThreadNow != std::thread::id() && frameThreadNow != std::this_thread::get_id()) Port().WakeWaiter();
+}
+
+uint32_t Engine::NextWaitMs(bool changed) {
+  uint64_t requested = kNoRequest;
+  {
+    std::lock_guard lock(requestMutex);
+    requested = requestedAt;
+    requestedAt = kNoRequest;
+  }
+  const uint32_t paced = static_cast<uint32_t>(frameDelay > 0 ? frameDelay : 0);
+  if (!framesOnDemand) return paced;
+  uint32_t wait = kWaitForever;
+  if (polledInput) {
+    changedRun = 0;
+    quietRun = 0;
+    wait = 0;
+  } else if (changed) {
+    quietRun = 0;
+    wait = ++changedRun <= kSettleFrames ? 0 : paced;
+  } else {
+    changedRun = 0;
+    // An update may act on what an earlier one left (a box marked for
+    // closing goes in the next pass): a frame that showed nothing new is
+    // followed at once by kQuietFrames - 1 more.
+    if (++quietRun < kQuietFrames) wait = 0;
+  }
+  if (requested != kNoRequest) {
+    const uint64_t now = GetTicks();
+    const uint64_t until = requested > now ? requested - now : 0;
+    if (until < wait) {
+      wait = static_cast<uint32_t>(until);
+    } else if (until > wait) {
+      // The frame comes before the one asked for: the request stays.
+      std::lock_guard lock(requestMutex);
+      if (requested < requestedAt) requestedAt = requested;
+    }
+  }
+  return wait;
 }
 
 void Engine::SetupConsole() {
@@ -108,9 +171,11 @@ void Engine::Quit(int status) {
 bool Engine::Poll() {
   BeginInputPoll();
   ConsolePort& port = Port();
+  polledInput = false;
   if (port.PendingInputCount() > 0) {
     INPUT_RECORD records[kMaxRecordsPerPoll];
     const uint32_t count = port.ReadInput(records, kMaxRecordsPerPoll);
+    polledInput = count > 0;
     for (uint32_t i = 0; i < count && i < kMaxRecordsPerPoll; ++i) {
       HandleInputRecord(records[i], camera);
     }
@@ -178,6 +243,7 @@ void Engine::ObjectPass() {
 }
 
 bool Engine::RunFrame() {
+  bool changed = false;
   {
     std::lock_guard lock(mutex);
     if (!Poll()) return false;
@@ -186,10 +252,10 @@ bool Engine::RunFrame() {
     ObjectPass();
     // Composed only when some object draws differently from the last pass;
     // otherwise the buffer already holds this frame.
-    const bool changed = drawList.End();
+    changed = drawList.End();
     if (changed) drawList.Compose(cellBuffer, drawnMask, frameWidth);
     if (KeyPressed(static_cast<uint8_t>(VK_F2), false, 0)) {
-      WriteScreenshot(ScreenshotFileName(static_cast<std::time_t>(GetTicks() / 1000)), cellBuffer,
+      WriteScreenshot(ScreenshotFileName(static_cast<std::time_t>(Port().WallClockSeconds())), cellBuffer,
                       frameWidth, frameHeight);
     }
     if (changed) {
@@ -198,17 +264,25 @@ bool Engine::RunFrame() {
       Port().WriteSameFrame(cellBuffer.data(), frameWidth, frameHeight);
     }
   }
-  // The delay ends early when input arrives, so a key shows at once.
-  Port().WaitForInput(static_cast<uint32_t>(frameDelay > 0 ? frameDelay : 0));
+  // The wait ends early when input arrives, so a key shows at once.
+  if (!quitRequested.load()) {
+    lastWaitMs = NextWaitMs(changed);
+    Port().WaitForInput(lastWaitMs);
+  }
   deltaTime = GetTicks() - frameStart;
   fps = deltaTime == 0 ? 1001 : static_cast<int32_t>(1000 / deltaTime);
   return true;
 }
 
 void Engine::RunFrames() {
+  frameThreadId.store(std::this_thread::get_id());
   SetupConsole();
   while (!quitRequested.load()) {
-    if (!RunFrame() && !quitRequested.load()) Port().Sleep(kBackgroundPollMs);
+    if (RunFrame() || quitRequested.load()) continue;
+    // In the background (or not active): the focus coming back arrives as
+    // input where the console reports it; elsewhere it is looked for.
+    ConsolePort& port = Port();
+    port.WaitForInput(port.ReportsFocusChanges() ? kWaitForever : kBackgroundPollMs);
   }
 }
 

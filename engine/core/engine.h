@@ -1,6 +1,18 @@
 // The engine owns the console for the whole run: its frame thread polls input,
 // lets every object of every layer update itself, composes the frame in memory
-// and writes it to the console in one call, then sleeps `frameDelay` ms.
+// and writes it to the console in one call, then waits for the next frame.
+//
+// Frames on demand: after a frame the thread waits for input (a key, the
+// mouse, a resize, a signal) with no time-out at all, unless something needs
+// a frame sooner: input was just handled (its effect shows in the next
+// frame, since objects draw before they update), the frame just composed
+// changed (a change an object made to itself in its Update shows in the
+// next one; two changed frames follow at once, more are paced by
+// frameDelay), or an object asked with RequestFrame (the caret's next
+// blink, a running search's next slice). After input or a change the loop
+// waits only once two frames in a row showed nothing new, as an update may
+// act on what an earlier one left. With framesOnDemand off, every frame is
+// followed by a wait of `frameDelay` ms, ended early only by input.
 //
 // Threads: the main thread builds the user interface while the frame thread
 // already runs frames. Every mutation from another thread (AddLayer,
@@ -58,8 +70,9 @@ class Engine {
   // Console set-up; on failure prints the fatal message with the error code
   // and ends the process with a non-zero status.
   void SetupConsole();
-  // One poll and one frame pass (no sleep). Returns false when the frame did
-  // not run (console in the background or not active).
+  // One poll, one frame pass and the wait for the next frame (see above).
+  // Returns false when the frame did not run (console in the background or
+  // not active); then nothing is waited for.
   bool RunFrame();
   // The frame thread's body: set-up, then frames until Quit is asked.
   void RunFrames();
@@ -69,6 +82,17 @@ class Engine {
   int ExitStatus() const { return exitStatus.load(); }
 
   std::recursive_mutex& Lock() { return mutex; }
+
+  // Asks for a frame within `delayMs` ms of now (0: the next frame at once).
+  // Several requests keep the earliest; a request holds until a frame at or
+  // after its time has run, so whatever needs time again asks again in its
+  // next Update. Callable from
+  // any thread: from another than the frame thread it also ends the frame
+  // thread's current wait.
+  void RequestFrame(uint32_t delayMs);
+  // The time-out of the wait after the frame just run (kWaitForever for
+  // none); for tests and diagnostics.
+  uint32_t LastWaitMs() const { return lastWaitMs; }
 
   // The composed frame of the last pass (for screenshots and tests).
   const std::vector<CHAR_INFO>& Cells() const { return cellBuffer; }
@@ -85,6 +109,9 @@ class Engine {
   bool runInBackground = false;
   bool active = true;
   int32_t frameDelay = 20;
+  // Frames only when something can have changed (see above); off, the loop
+  // paces every frame with frameDelay as it always did.
+  bool framesOnDemand = true;
 
  private:
   // Reads up to 32 records into the input state; yields whether the frame
@@ -94,6 +121,9 @@ class Engine {
   // onResize (also when it was assigned after the size was first seen).
   void CheckSize();
   void ObjectPass();
+  // The time-out of the wait after a frame that ran; `changed`: the frame
+  // composed differs from the one before.
+  uint32_t NextWaitMs(bool changed);
 
   std::recursive_mutex mutex;
   std::vector<CHAR_INFO> cellBuffer;
@@ -103,6 +133,19 @@ class Engine {
   int32_t frameHeight = 0;
   bool resizeDelivered = false;
   uint64_t frameStart = 0;
+  // Input records were handled in this frame's poll.
+  bool polledInput = false;
+  // Frames in a row that changed without input or a request: beyond
+  // kSettleFrames they are paced by frameDelay, so an object that draws
+  // differently in every frame animates instead of spinning.
+  int changedRun = 0;
+  // Frames in a row, since input or a change, that showed nothing new.
+  int quietRun = 0;
+  uint32_t lastWaitMs = 0;
+  std::mutex requestMutex;
+  static constexpr uint64_t kNoRequest = UINT64_MAX;
+  uint64_t requestedAt = kNoRequest;  // earliest requested frame, in ticks
+  std::atomic<std::thread::id> frameThreadId{};
   std::atomic<bool> quitRequested{false};
   std::atomic<int> exitStatus{0};
 };
@@ -112,7 +155,7 @@ extern Engine* mainEngine;
 // The "Menus" layer made by the first engine, for menus and pop-ups.
 extern Layer* menusLayer;
 
-// Milliseconds of the system clock since 1970 (through the port's clock).
+// Milliseconds of the port's monotonic clock (never steps back).
 uint64_t GetTicks();
 
 // Only for tests: forgets mainEngine, menusLayer and the input state, so the

@@ -13,8 +13,12 @@ Layer::~Layer() {
 
 void Layer::AddObject(Object* object) {
   if (mainEngine != nullptr) {
-    std::lock_guard lock(mainEngine->Lock());
-    objects.push_back(object);
+    {
+      std::lock_guard lock(mainEngine->Lock());
+      objects.push_back(object);
+    }
+    // First drawn and updated in the next frame, which must come.
+    mainEngine->RequestFrame(0);
   } else {
     objects.push_back(object);
   }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cassert>
+#include <chrono>
 
 namespace kelm::port {
 
@@ -16,6 +17,10 @@ ConsolePort& Port() {
 }
 
 void SetPort(ConsolePort* port) { currentPort.store(port, std::memory_order_release); }
+
+int64_t ConsolePort::WallClockSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
 
 bool HasPort() { return currentPort.load(std::memory_order_acquire) != nullptr; }
 

@@ -105,12 +105,32 @@ class ConsolePort {
   virtual void Pause() = 0;
 
   // --- time ------------------------------------------------------------------
-  // Milliseconds of the system clock since 1970.
+  // Milliseconds of a monotonic clock (never steps back; its origin is the
+  // backend's). The frame clock, time-outs and the caret all use it.
   virtual uint64_t Ticks() = 0;
-  // Sleeps; a backend may end the wait early when input arrives (pacing).
+  // Seconds of the wall clock since 1970, only for showing dates (the names
+  // of screenshot files).
+  virtual int64_t WallClockSeconds();
+  // Waits up to `milliseconds` (kWaitForever: no time-out at all); ends early
+  // when input arrives, when WakeWaiter is called, and in the terminal also
+  // on a signal or when a pending Esc must be resolved. A backend may return
+  // at once when input was handed over since the last wait.
   virtual void WaitForInput(uint32_t milliseconds) = 0;
+  // Ends a WaitForInput now or, if none is under way, the next one at once.
+  // Callable from any thread.
+  virtual void WakeWaiter() {}
+  // Whether input is waiting to be read (not yet handed over), without
+  // reading it: background work ends its slice early so that a key is seen
+  // at once.
+  virtual bool InputWaiting() { return false; }
+  // Whether the console reports gaining the focus as input, so that waiting
+  // for the foreground can be a wait for input without a time-out.
+  virtual bool ReportsFocusChanges() const { return false; }
   virtual void Sleep(uint32_t milliseconds) = 0;
 };
+
+// WaitForInput without a time-out.
+inline constexpr uint32_t kWaitForever = 0xFFFFFFFF;
 
 // The port in use. Set once at start-up (the terminal) or by each test (the
 // virtual console). Never null after SetPort.

@@ -183,11 +183,18 @@ void TextInput::Redraw() {
       fore += ' ';
       if (value.size() < Limit()) {
         blinkTimer += mainEngine != nullptr ? mainEngine->deltaTime : 0;
+        bool toggled = false;
         if (blinkTimer >= kCaretBlinkMs) {
           blinkTimer = 0;
           caretColour = caretColour == kCaretOn ? kCaretOff : kCaretOn;
+          toggled = true;
         }
         back += caretColour;
+        // The caret changes on its own: a new colour shows in the next frame,
+        // which comes at once; then the frame of the next toggle.
+        if (mainEngine != nullptr) {
+          mainEngine->RequestFrame(toggled ? 0 : static_cast<uint32_t>(kCaretBlinkMs - blinkTimer));
+        }
       } else {
         back += kCaretFull;
       }

@@ -317,6 +317,73 @@ TEST_F(TerminalEndToEnd, SigtstpFromOutsideSuspendsLikeCtrlZ) {
   EXPECT_EQ(term.Format("#{alternate_on}"), "0");
 }
 
+// The state letter of /proc/PID/stat ('T' while stopped), or 0.
+char ProcessState(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t paren = line.rfind(')');
+  return paren != std::string::npos && paren + 2 < line.size() ? line[paren + 2] : '\0';
+}
+
+// A suspend is never lost, whatever came just before it: a hundred stops,
+// by turns Ctrl+Z right behind a click and SIGTSTP from outside after a click
+// and a key, each resumed with fg and drawn again whole.
+TEST_F(TerminalEndToEnd, AHundredSuspendsBetweenClicksAndKeysAllStopAndResume) {
+  TmuxTerminal::Options options;
+  options.env["PS1"] = "prompt$ ";
+  options.env["HISTFILE"] = "/dev/null";
+  TmuxTerminal term({"bash", "--norc", "--noprofile", "-i"}, options);
+  ASSERT_TRUE(term.Started()) << term.Error();
+  ASSERT_TRUE(term.WaitForText("prompt$"));
+  term.SendText(std::string("'") + kBinary + "' '" + file + "'");
+  term.SendKeys({"Enter"});
+  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  int pid = 0;
+  ASSERT_TRUE(TmuxTerminal::WaitUntil([&] {
+    const std::vector<int> children = TmuxTerminal::ChildrenOf(term.PanePid());
+    pid = children.empty() ? 0 : children.front();
+    return pid != 0;
+  }));
+  int column = 0;
+  int row = 0;
+  ASSERT_TRUE(ByteCell(term, 0, column, row));
+  // The selection's offset in the status row, for byte `index` (< 16).
+  auto offsetShown = [](int index) { return std::string("000000000000000") + "0123456789ABCDEF"[index] + "  len:"; };
+
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    const bool byKey = cycle % 2 == 0;
+    // Ctrl+Z cycles select bytes 10-13, the others 1-8: a screen left from
+    // the cycle before never passes for this one.
+    int shown = 0;
+    if (byKey) {
+      shown = 10 + (cycle / 2) % 4;
+      term.Click(column + 3 * shown, row);
+      term.SendBytes("\x1a");  // at once behind the click
+    } else {
+      const int clicked = (cycle / 2) % 8;
+      shown = clicked + 1;
+      term.Click(column + 3 * clicked, row);
+      term.SendBytes("\x1b[C");
+      ASSERT_TRUE(term.WaitForText(offsetShown(shown))) << "cycle " << cycle << "\n" << term.ScreenText();
+      ASSERT_EQ(kill(pid, SIGTSTP), 0);
+    }
+    ASSERT_TRUE(TmuxTerminal::WaitUntil([&] { return ProcessState(pid) == 'T'; }))
+        << "cycle " << cycle << ": not stopped\n" << term.ScreenText();
+    ASSERT_TRUE(TmuxTerminal::WaitUntil([&] { return term.Format("#{alternate_on}") == "0"; })) << "cycle " << cycle;
+    EXPECT_EQ(term.Format("#{mouse_any_flag}"), "0") << "cycle " << cycle;
+    term.SendText("fg");
+    term.SendKeys({"Enter"});
+    ASSERT_TRUE(TmuxTerminal::WaitUntil([&] { return term.Format("#{alternate_on}") == "1"; })) << "cycle " << cycle;
+    ASSERT_TRUE(term.WaitForText(offsetShown(shown))) << "cycle " << cycle << ": drawn again\n" << term.ScreenText();
+    ASSERT_TRUE(term.WaitForText(kFirstRow)) << "cycle " << cycle;
+    EXPECT_EQ(term.Format("#{mouse_any_flag}"), "1") << "cycle " << cycle;
+  }
+  term.SendText("q");
+  ASSERT_TRUE(term.WaitForText("prompt$")) << term.ScreenText();
+  EXPECT_EQ(term.Format("#{alternate_on}"), "0");
+}
+
 // --- not a terminal -------------------------------------------------------------------------
 
 TEST(TerminalSetupFailure, StandardInputThatIsNotATerminalGivesTheMessageAndAFailureStatus) {

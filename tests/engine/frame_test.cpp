@@ -118,6 +118,7 @@ TEST_F(FrameTest, SetupFailureExitsNonZeroWithTheCode) {
 }
 
 TEST_F(FrameTest, DeltaTimeAndFpsFromThePacing) {
+  engine->framesOnDemand = false;
   Frame();
   EXPECT_EQ(engine->deltaTime, 20u);
   EXPECT_EQ(engine->fps, 50);

@@ -750,6 +750,43 @@ TEST_F(SlowSearchTest, ProgressShowsInTheStatusRowAndTheMatchComesLater) {
   EXPECT_EQ(topRow, 60000 / 20);
 }
 
+TEST_F(SlowSearchTest, ItsFramesFollowAtOnceAndTheViewIdlesWhenItEnds) {
+  StartOnLongFile();
+  SearchFor(u"ee ff");
+  ASSERT_TRUE(SearchRunning());
+  for (int i = 0; i < 5; ++i) {
+    Frame();
+    EXPECT_EQ(engine->LastWaitMs(), 0u) << "frame " << i;
+  }
+  int frames = 0;
+  while (SearchRunning() && frames++ < 2000) Frame();
+  ExpectMatch(60000, 2);
+  for (int i = 0; i < 6 && engine->LastWaitMs() != kelm::port::kWaitForever; ++i) Frame();
+  EXPECT_EQ(engine->LastWaitMs(), kelm::port::kWaitForever);
+}
+
+TEST_F(SlowSearchTest, InputThatArrivesEndsTheSliceSoEscIsSeenAtOnce) {
+  // 4 MiB in 64-byte steps with a budget of a minute: only input ends the
+  // first slice early.
+  std::vector<uint8_t> bytes(size_t{4} << 20, 0x20);
+  bytes[bytes.size() - 2] = 0xEE;
+  bytes[bytes.size() - 1] = 0xFF;
+  Start(bytes);
+  searchSettings.frameBudget = std::chrono::seconds(60);
+  CtrlKey('F');
+  TypeText(u"ee ff");
+  console->PushKey(kelm::port::VK_RETURN, u'\r');
+  // More records than one poll reads: some still wait while the slice runs.
+  for (int i = 0; i < 40; ++i) console->PushMouseMove(i % 10, 5);
+  Frame();
+  ASSERT_TRUE(SearchRunning());
+  EXPECT_LT(std::stoi(FieldText(kFindStatusKey)), 50) << FieldText(kFindStatusKey);
+  // Esc behind the records still waiting: the next frame stops the search.
+  Escape();
+  EXPECT_FALSE(SearchRunning());
+  EXPECT_NE(FieldText(kFindStatusKey).find("stopped at "), std::string::npos) << FieldText(kFindStatusKey);
+}
+
 TEST_F(SlowSearchTest, ThePercentageAndOffsetGrow) {
   StartOnLongFile();
   SearchFor(u"ee ff");

@@ -29,7 +29,9 @@ class TextInputTest : public WidgetTest {
   TextInput* StartWithField(std::u16string placeholder, int32_t maxLength, CharsetKind charset,
                             BracketKind kind = Spaced) {
     Start(24, 3);
-    engine->frameDelay = 0;  // no caret blinking unless a test asks for it
+    // Paced frames of no time: no caret blinking unless a test asks for it.
+    engine->framesOnDemand = false;
+    engine->frameDelay = 0;
     auto* field = new TextInput(Vector2(1, -1), std::move(placeholder), maxLength, charset, kind);
     field->anchor = kAnchorTopLeft;
     Objects()->AddObject(field);
@@ -109,6 +111,36 @@ TEST_F(TextInputTest, CaretBlinksEveryFiveHundredMilliseconds) {
   // The first frame sees no elapsed time; then 100 ms per frame.
   EXPECT_EQ(caret, "FFFFF00000F");
   EXPECT_EQ(field->GetBackground(), "  F  ");
+}
+
+TEST_F(TextInputTest, OnDemandTheCaretStillTogglesEvery500MsWithOneTimedWaitPerToggle) {
+  StartWithField(u"", 16, Any)->Focus();
+  engine->framesOnDemand = true;
+  const uint64_t start = console->now;
+  Frame(2);  // the field's first picture, with the caret on
+  ASSERT_EQ(Attr(3, 1), 0xF7);
+  std::vector<uint64_t> toggles;  // when the caret cell changed on screen
+  uint16_t shown = Attr(3, 1);
+  int timedWaits = 0;
+  int frames = 0;
+  while (console->now - start < 2600 && frames < 200) {
+    Frame();
+    ++frames;
+    const uint16_t caret = Attr(3, 1);
+    if (shown != 0 && caret != shown) toggles.push_back(console->now - start);
+    shown = caret;
+    const uint32_t wait = engine->LastWaitMs();
+    ASSERT_NE(wait, kelm::port::kWaitForever) << "a focused caret asks for its next toggle";
+    if (wait != 0) ++timedWaits;
+  }
+  EXPECT_EQ(toggles, (std::vector<uint64_t>{500, 1000, 1500, 2000, 2500}));
+  EXPECT_EQ(timedWaits, 6);  // one wait per 500 ms, none in between
+  EXPECT_LE(frames, 24);     // four a toggle; paced at 20 ms it would take 130
+
+  // Unfocused, the field asks for nothing and the loop goes idle.
+  console->PushKey(VK_ESCAPE, 0x1B);
+  for (int i = 0; i < 4 && engine->LastWaitMs() != kelm::port::kWaitForever; ++i) Frame();
+  EXPECT_EQ(engine->LastWaitMs(), kelm::port::kWaitForever);
 }
 
 TEST_F(TextInputTest, FullFieldShowsTheRedCaretAndRefusesTyping) {

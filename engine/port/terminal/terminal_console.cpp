@@ -1,5 +1,7 @@
 #include "engine/port/terminal/terminal_console.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -215,9 +217,17 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
 // --- set-up and restore ----------------------------------------------------------
 
 TerminalConsole::TerminalConsole(TerminalSessionOptions options)
-    : session_(options), clipboardEnvironment_(ClipboardEnvironment::FromProcess()) {}
+    : session_(options), clipboardEnvironment_(ClipboardEnvironment::FromProcess()) {
+  if (pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) != 0) wakePipe_[0] = wakePipe_[1] = -1;
+}
 
-TerminalConsole::~TerminalConsole() { Restore(); }
+TerminalConsole::~TerminalConsole() {
+  Restore();
+  for (int& fd : wakePipe_) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+}
 
 bool TerminalConsole::Setup(uint32_t& errorCode) {
   std::lock_guard lock(mutex_);
@@ -666,14 +676,37 @@ void TerminalConsole::Pause() {
 
 // --- time ------------------------------------------------------------------------
 
-uint64_t TerminalConsole::Ticks() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::system_clock::now().time_since_epoch())
-                                   .count());
+uint64_t TerminalConsole::Ticks() { return MonotonicMs(); }
+
+void TerminalConsole::WakeWaiter() {
+  if (wakePipe_[1] < 0) return;
+  const char byte = 1;
+  // A full pipe already wakes the wait.
+  [[maybe_unused]] const ssize_t n = write(wakePipe_[1], &byte, 1);
+}
+
+void TerminalConsole::DrainWakePipe() {
+  if (wakePipe_[0] < 0) return;
+  char buffer[64];
+  while (read(wakePipe_[0], buffer, sizeof buffer) > 0) {
+  }
+}
+
+bool TerminalConsole::InputWaiting() {
+  std::lock_guard lock(mutex_);
+  // An Esc read but not yet decided is a key on its way.
+  if (!queue_.empty() || decoder_.HasPending()) return true;
+  if (!session_.IsActive()) return false;
+  return session_.WaitReadable(0);
 }
 
 void TerminalConsole::WaitForInput(uint32_t milliseconds) {
-  int timeout = static_cast<int>(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
+  constexpr int kNoTimeout = -1;
+  constexpr int kInactive = -2;
+  // Nothing to wait on while the terminal is not ours: looked at this often.
+  constexpr uint32_t kInactivePollMs = 50;
+  int timeout = kNoTimeout;
+  if (milliseconds != kWaitForever) timeout = static_cast<int>(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
   {
     std::lock_guard lock(mutex_);
     ReapDetachedChildren();
@@ -683,20 +716,25 @@ void TerminalConsole::WaitForInput(uint32_t milliseconds) {
       return;
     }
     if (!session_.IsActive()) {
-      timeout = -2;
+      timeout = kInactive;
     } else if (decoder_.HasPending()) {
+      // A lone Esc (or the start of a sequence) is decided when its time-out
+      // ends: the wait ends then too.
       const uint64_t now = MonotonicMs();
       const uint64_t deadline = decoder_.PendingDeadline();
       const int untilDeadline = deadline > now ? static_cast<int>(std::min<uint64_t>(deadline - now, 0x7FFFFFFF)) : 0;
-      timeout = std::min(timeout, untilDeadline);
+      timeout = timeout == kNoTimeout ? untilDeadline : std::min(timeout, untilDeadline);
     }
   }
-  if (timeout == -2) {
-    Sleep(milliseconds);
+  if (timeout == kInactive) {
+    Sleep(std::min(milliseconds, kInactivePollMs));
+    DrainWakePipe();
     return;
   }
   // Not under the lock: the main thread may set the title meanwhile.
-  const bool woken = session_.WaitReadable(timeout);
+  const bool woken = session_.WaitReadable(timeout, wakePipe_[0]);
+  // Drained after the wait: a wake that comes later ends the next wait.
+  DrainWakePipe();
   std::lock_guard lock(mutex_);
   mayHaveInput_ = woken;
 }

@@ -88,11 +88,21 @@ class TerminalConsole : public ConsolePort {
   void Pause() override;
 
   // --- time ------------------------------------------------------------------
+  // The steady clock: a wall-clock step never stalls or hurries frames.
   uint64_t Ticks() override;
-  // Waits up to `milliseconds`, less when input arrives or a pending Esc must
-  // be resolved earlier; not at all right after input was read, so that the
-  // frame showing its effect follows at once.
+  // Waits up to `milliseconds` (kWaitForever: without a time-out), less when
+  // input, a signal or WakeWaiter arrives or a pending Esc must be resolved
+  // earlier; not at all right after input was read, so that the frame
+  // showing its effect follows at once.
   void WaitForInput(uint32_t milliseconds) override;
+  // Writes a byte to a pipe of its own that every wait also watches.
+  void WakeWaiter() override;
+  // Records queued, bytes the decoder has not decided on yet (a lone Esc),
+  // or bytes or a signal waiting on the terminal.
+  bool InputWaiting() override;
+  // Focus changes arrive as focus reports; a terminal that sends none is
+  // always the foreground.
+  bool ReportsFocusChanges() const override { return true; }
   void Sleep(uint32_t milliseconds) override;
 
   // --- for tests and diagnostics ---------------------------------------------
@@ -127,8 +137,11 @@ class TerminalConsole : public ConsolePort {
   // modal dialog ate the keys that answered it).
   void ForgetKeyPresses();
   uint64_t MonotonicMs() const;
+  void DrainWakePipe();
 
   std::recursive_mutex mutex_;
+  // WakeWaiter's pipe: read end, write end (-1 when it could not be made).
+  int wakePipe_[2] = {-1, -1};
   TerminalSession session_;
   VtInputDecoder decoder_;
   VtOutputEncoder encoder_;

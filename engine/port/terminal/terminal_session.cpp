@@ -149,22 +149,9 @@ void TerminalSession::Reassert() {
 void TerminalSession::StopProcess() {
   if (fd_ < 0) return;
   Suspend();
-  if (options_.handleSignals) {
-    struct sigaction dflt {};
-    dflt.sa_handler = SIG_DFL;
-    sigemptyset(&dflt.sa_mask);
-    sigaction(SIGTSTP, &dflt, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTSTP);
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    // The whole process group stops, as when the terminal driver sends the
-    // signal for Ctrl+Z; execution continues here after SIGCONT.
-    kill(0, SIGTSTP);
-    terminal_signals::Install(fd_);
-    terminal_signals::TakeStopRequest();
-    terminal_signals::TakeContinued();
-  }
+  // The whole process group stops, as when the terminal driver sends the
+  // signal for Ctrl+Z; this returns after SIGCONT.
+  if (options_.handleSignals) terminal_signals::StopProcessGroup();
   WaitForForeground();
   Resume();
 }
@@ -234,12 +221,13 @@ ssize_t TerminalSession::Read(char* buffer, size_t size) {
   }
 }
 
-bool TerminalSession::WaitReadable(int timeoutMs) {
-  pollfd fds[2];
+bool TerminalSession::WaitReadable(int timeoutMs, int alsoFd) {
+  pollfd fds[3];
   int count = 0;
   if (fd_ >= 0 && !gone_) fds[count++] = pollfd{fd_, POLLIN, 0};
   const int wake = options_.handleSignals ? terminal_signals::WakeFd() : -1;
   if (wake >= 0) fds[count++] = pollfd{wake, POLLIN, 0};
+  if (alsoFd >= 0) fds[count++] = pollfd{alsoFd, POLLIN, 0};
   if (count == 0) {
     // Nothing to wait on: sleep.
     poll(nullptr, 0, timeoutMs);

@@ -73,9 +73,10 @@ class TerminalSession {
   // Reads what is available without blocking: > 0 bytes read, 0 nothing
   // available, -1 the terminal is gone.
   ssize_t Read(char* buffer, size_t size);
-  // Waits up to `timeoutMs` for input or a signal; yields false when the
-  // time ran out with neither.
-  bool WaitReadable(int timeoutMs);
+  // Waits up to `timeoutMs` (-1: no time-out) for input, a signal, or
+  // `alsoFd` (when >= 0) becoming readable; yields false when the time ran
+  // out with none of them.
+  bool WaitReadable(int timeoutMs, int alsoFd = -1);
   // Read returned end-of-file or EIO, or a write failed with EIO: the
   // terminal hung up.
   bool Gone() const { return gone_.load(); }

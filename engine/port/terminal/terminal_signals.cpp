@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -204,6 +205,33 @@ void EmergencyRestore() {
     tcflush(fd, TCIFLUSH);
   }
   errno = saved;
+}
+
+bool StopProcessGroup() {
+  continued.store(false);
+  SetHandler(SIGTSTP, SIG_DFL, 0);
+  Unblock(SIGTSTP);
+  kill(0, SIGTSTP);
+  // Execution goes on here after SIGCONT, or at once when another thread
+  // takes the stop: wait until the continue handler has run.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
+  while (!continued.load()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    if (wakePipe[0] < 0) {
+      poll(nullptr, 0, left < 10 ? static_cast<int>(left) : 10);
+      continue;
+    }
+    pollfd p{wakePipe[0], POLLIN, 0};
+    poll(&p, 1, static_cast<int>(left));
+    // Quit and resize requests stay in their flags; only the bytes go.
+    DrainWakeFd();
+  }
+  // A stop request that came meanwhile is the stop just made.
+  stopRequested.store(false);
+  SetHandler(SIGTSTP, OnStopSignal, SA_RESTART);
+  return continued.exchange(false);
 }
 
 int WakeFd() { return wakePipe[0]; }

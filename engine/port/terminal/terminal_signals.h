@@ -36,6 +36,19 @@ bool Disarm();
 // The emergency restore (async-signal-safe; does nothing when disarmed).
 void EmergencyRestore();
 
+// Stops the whole process group as the terminal driver does for Ctrl+Z (the
+// default action of SIGTSTP) and returns once the process was continued, the
+// stop handler back in place. Yields false when no stop happened within
+// kStopTimeoutMs (a process group without a shell to continue it, whose
+// stop signals the system discards).
+//
+// The signal is sent to the process group, so any thread of this process
+// may be the one that takes it, a moment after kill() returned; the handler
+// is put back only once SIGCONT was seen, or that thread would run the
+// handler instead of stopping and the stop would be lost.
+bool StopProcessGroup();
+inline constexpr int kStopTimeoutMs = 1000;
+
 // Read end of the self-pipe (readable when a signal arrived).
 int WakeFd();
 // Empties the self-pipe.

@@ -179,4 +179,14 @@ uint32_t VirtualConsole::OpenWithDialog(const std::string& path) {
   return answer;
 }
 
+void VirtualConsole::WaitForInput(uint32_t milliseconds) {
+  ++waits;
+  lastWaitMs = milliseconds;
+  if (wakes > 0) {
+    wakes = 0;
+    return;
+  }
+  if (milliseconds != kWaitForever) Sleep(milliseconds);
+}
+
 }  // namespace kelm::port

@@ -63,7 +63,14 @@ class VirtualConsole : public ConsolePort {
   uint32_t setupErrorCode = 6;
   bool colourTableAvailable = true;
   ColourTable colours;
-  uint64_t now = 1'765'000'000'000ULL;  // the clock, ms since 1970
+  // The clock in ms; it starts at a date (ms since 1970) so that the wall
+  // clock, now / 1000, names screenshots deterministically.
+  uint64_t now = 1'765'000'000'000ULL;
+  // WaitForInput calls, the last time-out asked for (kWaitForever for none)
+  // and the WakeWaiter calls not yet consumed by a wait.
+  int waits = 0;
+  uint32_t lastWaitMs = 0;
+  int wakes = 0;
   // What the dialogs and reports were asked.
   int openDialogCalls = 0;
   int saveDialogCalls = 0;
@@ -105,7 +112,15 @@ class VirtualConsole : public ConsolePort {
   void WriteReport(const std::string& text) override { reports += text; }
   void Pause() override { ++pauses; }
   uint64_t Ticks() override { return now; }
-  void WaitForInput(uint32_t milliseconds) override { Sleep(milliseconds); }
+  int64_t WallClockSeconds() override { return static_cast<int64_t>(now / 1000); }
+  // The clock advances by the time-out: nothing arrives during a wait, the
+  // test pushes input between frames. A wait without a time-out (or one
+  // ended by WakeWaiter) takes no time.
+  void WaitForInput(uint32_t milliseconds) override;
+  void WakeWaiter() override { ++wakes; }
+  bool InputWaiting() override { return !input.empty(); }
+  // Focus changes of the virtual console are the test setting `foreground`.
+  bool ReportsFocusChanges() const override { return true; }
   void Sleep(uint32_t milliseconds) override {
     sleptMilliseconds += milliseconds;
     now += milliseconds;

@@ -35,9 +35,6 @@ constexpr DWORD kSaveDialogFlags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_OVE
 // Room for a long path from a dialog.
 constexpr DWORD kDialogPathCapacity = 4096;
 
-// Milliseconds between 1601 (FILETIME's epoch) and 1970.
-constexpr uint64_t kEpochDifferenceMs = 11644473600000ULL;
-
 std::atomic<WindowsConsole*> controlTarget{nullptr};
 
 // Close, log-off, shut-down and break events end the frame loop, so the
@@ -86,14 +83,20 @@ struct WindowsConsole::State {
   SHORT windowTop = 0;
   std::vector<::CHAR_INFO> frame;
   std::vector<::INPUT_RECORD> records;
+  // Signalled by WakeWaiter; ends the next (or current) WaitForInput.
+  HANDLE wake = nullptr;
 };
 
 WindowsConsole::WindowsConsole() : state_(std::make_unique<State>()) {
   state_->input = GetStdHandle(STD_INPUT_HANDLE);
   state_->output = GetStdHandle(STD_OUTPUT_HANDLE);
+  state_->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
-WindowsConsole::~WindowsConsole() { Restore(); }
+WindowsConsole::~WindowsConsole() {
+  Restore();
+  if (state_->wake != nullptr) CloseHandle(state_->wake);
+}
 
 bool WindowsConsole::Setup(uint32_t& errorCode) {
   State& s = *state_;
@@ -238,6 +241,8 @@ bool WindowsConsole::GetColourTable(ColourTable& table) {
 void WindowsConsole::RequestQuit(int status) {
   quitStatus_.store(status);
   quitRequested_.store(true);
+  // The frame loop may be waiting without a time-out.
+  WakeWaiter();
 }
 
 bool WindowsConsole::TakeQuitRequest(int& status) {
@@ -441,15 +446,26 @@ void WindowsConsole::Pause() {
 }
 
 uint64_t WindowsConsole::Ticks() {
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  const uint64_t hundredNs = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return hundredNs / 10000 - kEpochDifferenceMs;
+  // Milliseconds since the system started: monotonic, unlike the wall clock.
+  return GetTickCount64();
 }
 
 void WindowsConsole::WaitForInput(uint32_t milliseconds) {
-  // The console input handle is signalled while records wait.
-  if (WaitForSingleObject(state_->input, milliseconds) == WAIT_FAILED) ::Sleep(milliseconds);
+  // The console input handle is signalled while records wait; INFINITE is
+  // kWaitForever.
+  const DWORD timeout = milliseconds == kWaitForever ? INFINITE : milliseconds;
+  // When waiting fails, a short sleep keeps the loop from spinning.
+  const DWORD fallback = milliseconds == kWaitForever ? 10 : milliseconds;
+  if (state_->wake == nullptr) {
+    if (WaitForSingleObject(state_->input, timeout) == WAIT_FAILED) ::Sleep(fallback);
+    return;
+  }
+  const HANDLE handles[2] = {state_->input, state_->wake};
+  if (WaitForMultipleObjects(2, handles, FALSE, timeout) == WAIT_FAILED) ::Sleep(fallback);
+}
+
+void WindowsConsole::WakeWaiter() {
+  if (state_->wake != nullptr) SetEvent(state_->wake);
 }
 
 void WindowsConsole::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

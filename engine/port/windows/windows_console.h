@@ -55,6 +55,7 @@ class WindowsConsole final : public ConsolePort {
 
   uint64_t Ticks() override;
   void WaitForInput(uint32_t milliseconds) override;
+  void WakeWaiter() override;
   void Sleep(uint32_t milliseconds) override;
 
   // The common-dialog error of the last open or save dialog: 0 when the
