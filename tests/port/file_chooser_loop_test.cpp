@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/port/terminal/dialogs/file_chooser_loop.h"
+#include "tests/port/scripted_dialog_terminal.h"
 
 namespace {
 
@@ -13,44 +14,15 @@ namespace fs = std::filesystem;
 using namespace kelm::port;
 using namespace chooser_test;
 
-class ScriptedTerminal : public DialogTerminal {
- public:
-  void ScreenSize(int& columns, int& rows) override {
-    columns = 50;
-    rows = 12;
-  }
-  std::vector<CHAR_INFO> Background(int columns, int rows) override {
-    return std::vector<CHAR_INFO>(static_cast<size_t>(columns * rows));
-  }
-  void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
-    ++shows;
-    last = DialogCanvas(cells, columns, rows);
-  }
-  DialogEvent Next() override {
-    if (events.empty()) return DialogEvent{DialogEvent::Kind::End, {}, {}};
-    DialogEvent event = events.front();
-    events.pop_front();
-    return event;
-  }
-  std::u16string ClipboardText() override { return clipboard; }
-
-  void PushKey(uint16_t vk, char16_t ch = 0, uint32_t state = 0) {
-    events.push_back(DialogEvent{DialogEvent::Kind::Key, Key(vk, ch, state), {}});
-  }
-  void PushText(const std::string& text) {
-    for (char c : text) PushKey(VirtualKeyOf(c), static_cast<unsigned char>(c));
-  }
-
-  std::deque<DialogEvent> events;
-  std::u16string clipboard;
-  int shows = 0;
-  DialogCanvas last{0, 0};
-};
+// Keys as a terminal sends them for `text` (the chooser tests' key codes).
+void PushText(ScriptedTerminal& terminal, const std::string& text) {
+  for (char c : text) terminal.Key(VirtualKeyOf(c), static_cast<unsigned char>(c));
+}
 
 TEST_F(ChooserFolderTest, LoopReturnsTheChosenPath) {
-  ScriptedTerminal terminal;
-  terminal.PushText("Docs/readme");
-  terminal.PushKey(VK_RETURN, '\r');
+  ScriptedTerminal terminal(50, 12);
+  PushText(terminal, "Docs/readme");
+  terminal.Key(VK_RETURN, '\r');
   const ChooserResult result = RunFileChooser(terminal, PathPromptKind::Open, root.string());
   EXPECT_EQ(result.outcome, ChooserOutcome::Chosen);
   EXPECT_EQ(result.path, (root / "Docs" / "readme.md").string());
@@ -58,47 +30,47 @@ TEST_F(ChooserFolderTest, LoopReturnsTheChosenPath) {
 }
 
 TEST_F(ChooserFolderTest, LoopPastesFromTheTerminalsClipboard) {
-  ScriptedTerminal terminal;
+  ScriptedTerminal terminal(50, 12);
   terminal.clipboard = FromUtf8((root / "beta.bin").string());
-  terminal.PushKey('V', 0x16, LEFT_CTRL_PRESSED);
-  terminal.PushKey(VK_RETURN, '\r');
+  terminal.Key('V', 0x16, LEFT_CTRL_PRESSED);
+  terminal.Key(VK_RETURN, '\r');
   const ChooserResult result = RunFileChooser(terminal, PathPromptKind::Open, "/");
   EXPECT_EQ(result.outcome, ChooserOutcome::Chosen);
   EXPECT_EQ(result.path, (root / "beta.bin").string());
 }
 
 TEST_F(ChooserFolderTest, LoopOutcomesOfCancelQuitAndEnd) {
-  ScriptedTerminal cancel;
-  cancel.PushKey(VK_ESCAPE, 0x1B);
+  ScriptedTerminal cancel(50, 12);
+  cancel.Key(VK_ESCAPE, 0x1B);
   EXPECT_EQ(RunFileChooser(cancel, PathPromptKind::Open, root.string()).outcome, ChooserOutcome::Cancelled);
-  ScriptedTerminal quit;
-  quit.PushKey(VK_F10);
+  ScriptedTerminal quit(50, 12);
+  quit.Key(VK_F10);
   EXPECT_EQ(RunFileChooser(quit, PathPromptKind::Save, root.string()).outcome, ChooserOutcome::Quit);
-  ScriptedTerminal ended;
+  ScriptedTerminal ended(50, 12);
   const ChooserResult result = RunFileChooser(ended, PathPromptKind::Open, root.string());
   EXPECT_EQ(result.outcome, ChooserOutcome::Ended);
-  EXPECT_EQ(RowText(ended.last, 0), " Open file");
+  EXPECT_EQ(RowText(ended.screen, 0), " Open file");
 }
 
 TEST_F(ChooserFolderTest, LoopClicksSelectEntries) {
-  ScriptedTerminal terminal;
+  ScriptedTerminal terminal(50, 12);
   // Rows from 3: "..", Docs, zeta, Alpha.txt: a double click on Alpha.txt.
-  terminal.events.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{4, 6}});
-  terminal.events.push_back(DialogEvent{DialogEvent::Kind::Redraw, {}, {}});
-  terminal.events.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{4, 6}});
+  terminal.script.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{4, 6}});
+  terminal.script.push_back(DialogEvent{DialogEvent::Kind::Redraw, {}, {}});
+  terminal.script.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{4, 6}});
   const ChooserResult result = RunFileChooser(terminal, PathPromptKind::Open, root.string());
   EXPECT_EQ(result.outcome, ChooserOutcome::Chosen);
   EXPECT_EQ(result.path, (root / "Alpha.txt").string());
 }
 
 TEST(ChooserLoop, WheelTurnsMoveThroughTheListing) {
-  ScriptedTerminal terminal;
+  ScriptedTerminal terminal(50, 12);
   DialogEvent down{DialogEvent::Kind::Wheel, {}, COORD{5, 5}};
   down.wheel = -1;
   DialogEvent up = down;
   up.wheel = 1;
-  terminal.events = {down, down, up};  // from "f0": 3 + 3 - 3 rows down
-  terminal.PushKey(VK_RETURN, '\r');
+  terminal.script = {down, down, up};  // from "f0": 3 + 3 - 3 rows down
+  terminal.Key(VK_RETURN, '\r');
   char pattern[] = "/tmp/kelmhex-chooser-wheel-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path folder = pattern;
