@@ -1,10 +1,11 @@
 // How the file chooser draws its screen (the layout is in file_chooser.h).
+#include "engine/port/terminal/dialogs/file_chooser.h"
+
 #include <algorithm>
 
 #include "engine/port/terminal/dialogs/chooser_paths.h"
 #include "engine/port/terminal/dialogs/dialog_palette.h"
 #include "engine/port/terminal/dialogs/display_name.h"
-#include "engine/port/terminal/dialogs/file_chooser.h"
 
 namespace kelm::port {
 
