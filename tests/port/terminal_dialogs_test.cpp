@@ -15,6 +15,7 @@
 #include "engine/port/terminal/dialogs/line_editor.h"
 #include "engine/port/terminal/dialogs/line_prompt.h"
 #include "engine/port/terminal/dialogs/message_box.h"
+#include "engine/port/terminal/dialogs/run_dialog.h"
 #include "engine/port/utf.h"
 #include "tests/port/scripted_dialog_terminal.h"
 
@@ -70,6 +71,43 @@ TEST(TerminalDialogEditing, BackspaceRemovesWholeUtf8Characters) {
   std::string stray = "ab\x80\x80";  // bytes of a file name that are not UTF-8
   PopUtf8Character(stray);
   EXPECT_EQ(stray, "ab\x80");
+}
+
+// --- the modal loop -----------------------------------------------------------------------
+
+TEST(TerminalRunDialog, DrawsEachRoundAtTheScreensSizeUntilTheDialogIsDone) {
+  ScriptedTerminal terminal(20, 4);
+  terminal.Resize(12, 3);
+  terminal.Key(VK_SPACE, u' ');
+  terminal.Key(VK_RETURN, u'\r');
+  std::vector<DialogEvent::Kind> seen;
+  int rounds = 0;
+  RunDialog(
+      terminal, DialogBackdrop::Blank,
+      [&](DialogCanvas& canvas) {
+        ++rounds;
+        canvas.Text(0, 0, u"round " + std::u16string(1, static_cast<char16_t>(u'0' + rounds)), 0x1F);
+      },
+      [&](const DialogEvent& event) {
+        seen.push_back(event.kind);
+        return event.kind == DialogEvent::Kind::Key && event.key.wVirtualKeyCode == VK_RETURN;
+      });
+  EXPECT_EQ(seen, (std::vector<DialogEvent::Kind>{DialogEvent::Kind::Redraw, DialogEvent::Kind::Key,
+                                                  DialogEvent::Kind::Key}));
+  EXPECT_EQ(terminal.shows, 3);
+  EXPECT_EQ(terminal.screen.Columns(), 12);
+  EXPECT_EQ(terminal.RowText(0), "round 3     ");
+  EXPECT_EQ(terminal.RowText(2), "            ") << "a blank backdrop, not the picture";
+  EXPECT_EQ(terminal.screen.At(11, 2).Attributes, 0x07);
+}
+
+TEST(TerminalRunDialog, APictureBackdropDrawsOverWhatTheTerminalShows) {
+  ScriptedTerminal terminal(6, 2);
+  RunDialog(
+      terminal, DialogBackdrop::Picture, [](DialogCanvas& canvas) { canvas.Put(1, 1, u'x', 0x70); },
+      [](const DialogEvent&) { return true; });
+  EXPECT_EQ(terminal.RowText(0), "######");
+  EXPECT_EQ(terminal.RowText(1), "#x####");
 }
 
 // --- line prompt ------------------------------------------------------------------------
