@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/port/terminal/file_chooser.h"
+#include "engine/port/terminal/dialogs/display_name.h"
+#include "engine/port/terminal/dialogs/file_chooser.h"
 
 namespace {
 

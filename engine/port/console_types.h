@@ -23,6 +23,10 @@ inline constexpr uint32_t SCROLLLOCK_ON = 0x0040;
 inline constexpr uint32_t CAPSLOCK_ON = 0x0080;
 inline constexpr uint32_t ENHANCED_KEY = 0x0100;
 
+// Whether a control-key state holds either Ctrl key, or either Alt key.
+inline constexpr bool HasCtrl(uint32_t state) { return (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0; }
+inline constexpr bool HasAlt(uint32_t state) { return (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0; }
+
 // --- Mouse record button bits and event flags ------------------------------
 inline constexpr uint32_t FROM_LEFT_1ST_BUTTON_PRESSED = 0x0001;
 inline constexpr uint32_t RIGHTMOST_BUTTON_PRESSED = 0x0002;

@@ -1,5 +1,5 @@
-// The terminal's own modal dialogs (path prompt, command prompt, message
-// box), driven by scripted keys on a scripted terminal.
+// The terminal's own modal dialogs (command prompt, message box) and their
+// line editor, driven by scripted keys on a scripted terminal.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,81 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/port/terminal/terminal_dialogs.h"
+#include "engine/port/terminal/dialogs/chooser_paths.h"
+#include "engine/port/terminal/dialogs/dialog_canvas.h"
+#include "engine/port/terminal/dialogs/line_editor.h"
+#include "engine/port/terminal/dialogs/line_prompt.h"
+#include "engine/port/terminal/dialogs/message_box.h"
+#include "engine/port/terminal/dialogs/run_dialog.h"
 #include "engine/port/utf.h"
+#include "tests/port/scripted_dialog_terminal.h"
 
 namespace kelm::port {
 namespace {
-
-class ScriptedTerminal : public DialogTerminal {
- public:
-  ScriptedTerminal(int columns = 60, int rows = 16) : columns_(columns), rows_(rows) {}
-
-  void ScreenSize(int& columns, int& rows) override {
-    columns = columns_;
-    rows = rows_;
-  }
-  std::vector<CHAR_INFO> Background(int columns, int rows) override {
-    return std::vector<CHAR_INFO>(static_cast<size_t>(columns) * static_cast<size_t>(rows),
-                                  CHAR_INFO{u'#', 0x02});
-  }
-  void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
-    screen = DialogCanvas(cells, columns, rows);
-    ++shows;
-  }
-  DialogEvent Next() override {
-    if (script.empty()) {
-      ++readsPastEnd;
-      return DialogEvent{DialogEvent::Kind::End, {}, {}};
-    }
-    DialogEvent event = script.front();
-    script.pop_front();
-    if (event.kind == DialogEvent::Kind::Redraw && pendingSize.first > 0) {
-      columns_ = pendingSize.first;
-      rows_ = pendingSize.second;
-    }
-    return event;
-  }
-  std::u16string ClipboardText() override { return clipboard; }
-
-  // --- scripting ----------------------------------------------------------------
-  void Key(uint16_t vk, char16_t ch = 0, uint32_t state = 0) {
-    DialogEvent event{DialogEvent::Kind::Key, {}, {}};
-    event.key.bKeyDown = 1;
-    event.key.wVirtualKeyCode = vk;
-    event.key.UnicodeChar = ch;
-    event.key.dwControlKeyState = state;
-    script.push_back(event);
-  }
-  void Type(const std::u16string& text) {
-    for (char16_t ch : text) Key(ch >= u'a' && ch <= u'z' ? static_cast<uint16_t>(ch - 32) : VK_PACKET, ch);
-  }
-  void Ctrl(char letter) { Key(static_cast<uint16_t>(letter), static_cast<char16_t>(letter - '@'), LEFT_CTRL_PRESSED); }
-  void Click(int x, int y) {
-    script.push_back(DialogEvent{DialogEvent::Kind::Click, {}, COORD{static_cast<int16_t>(x), static_cast<int16_t>(y)}});
-  }
-  // The terminal takes the new size with the Redraw event.
-  void Resize(int columns, int rows) {
-    pendingSize = {columns, rows};
-    script.push_back(DialogEvent{DialogEvent::Kind::Redraw, {}, {}});
-  }
-  std::string RowText(int y) const { return ToUtf8(screen.Row(y)); }
-  bool ScreenContains(const std::string& text) const {
-    for (int y = 0; y < screen.Rows(); ++y) {
-      if (RowText(y).find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  std::deque<DialogEvent> script;
-  DialogCanvas screen{0, 0};
-  int shows = 0;
-  int readsPastEnd = 0;
-  std::u16string clipboard;
-  std::pair<int, int> pendingSize{0, 0};
-  int columns_;
-  int rows_;
-};
 
 // A temporary directory with a few entries, removed at the end.
 class TempTree {
@@ -108,36 +44,7 @@ constexpr uint32_t kCtrl = LEFT_CTRL_PRESSED;
 
 // --- pieces -----------------------------------------------------------------------
 
-TEST(TerminalDialogCompletion, CompletesTheLongestCommonPrefix) {
-  TempTree tree;
-  PathCompletion c = CompletePath(tree.root + "/al");
-  EXPECT_EQ(c.path, tree.root + "/alp");
-  EXPECT_EQ(c.candidates, (std::vector<std::string>{"alpha/", "alpine/"}));
-}
-
-TEST(TerminalDialogCompletion, ASingleDirectoryGetsItsSlash) {
-  TempTree tree;
-  EXPECT_EQ(CompletePath(tree.root + "/alph").path, tree.root + "/alpha/");
-  EXPECT_EQ(CompletePath(tree.root + "/be").path, tree.root + "/beta.bin");
-}
-
-TEST(TerminalDialogCompletion, HiddenEntriesOnlyForADot) {
-  TempTree tree;
-  const PathCompletion all = CompletePath(tree.root + "/");
-  EXPECT_EQ(all.candidates, (std::vector<std::string>{"alpha/", "alpine/", "beta.bin", "bravo.txt"}));
-  EXPECT_EQ(all.path, tree.root + "/");
-  EXPECT_EQ(CompletePath(tree.root + "/.h").path, tree.root + "/.hidden");
-}
-
-TEST(TerminalDialogCompletion, NoMatchLeavesThePath) {
-  TempTree tree;
-  const PathCompletion none = CompletePath(tree.root + "/zzz");
-  EXPECT_EQ(none.path, tree.root + "/zzz");
-  EXPECT_TRUE(none.candidates.empty());
-  EXPECT_EQ(CompletePath("/no/such/dir/x").path, "/no/such/dir/x");
-}
-
-TEST(TerminalDialogCompletion, HomeIsExpanded) {
+TEST(TerminalDialogPaths, HomeIsExpanded) {
   TempTree tree;
   const char* oldHome = std::getenv("HOME");
   const std::string saved = oldHome ? oldHome : "";
@@ -146,7 +53,6 @@ TEST(TerminalDialogCompletion, HomeIsExpanded) {
   EXPECT_EQ(ExpandHome("~/x"), tree.root + "/x");
   EXPECT_EQ(ExpandHome("~user/x"), "~user/x");
   EXPECT_EQ(ExpandHome("a/~/x"), "a/~/x");
-  EXPECT_EQ(CompletePath("~/bra").path, "~/bravo.txt");
   setenv("HOME", saved.c_str(), 1);
 }
 
@@ -167,179 +73,41 @@ TEST(TerminalDialogEditing, BackspaceRemovesWholeUtf8Characters) {
   EXPECT_EQ(stray, "ab\x80");
 }
 
-TEST(TerminalDialogEditing, CtrlWRemovesOnePathComponent) {
-  std::string text = "/home/user/file";
-  PopPathComponent(text);
-  EXPECT_EQ(text, "/home/user/");
-  PopPathComponent(text);
-  EXPECT_EQ(text, "/home/");
-}
+// --- the modal loop -----------------------------------------------------------------------
 
-// --- path prompt ----------------------------------------------------------------------
-
-TEST(TerminalPathPrompt, StartsInTheFolderAndAcceptsATypedExistingFile) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"beta.bin");
+TEST(TerminalRunDialog, DrawsEachRoundAtTheScreensSizeUntilTheDialogIsDone) {
+  ScriptedTerminal terminal(20, 4);
+  terminal.Resize(12, 3);
+  terminal.Key(VK_SPACE, u' ');
   terminal.Key(VK_RETURN, u'\r');
-  const auto path = PathPrompt(terminal, PathPromptKind::Open, tree.root);
-  EXPECT_EQ(path, tree.root + "/beta.bin");
-  EXPECT_EQ(terminal.RowText(0).find("Open file"), 1u) << "title on the top line";
-  EXPECT_EQ(terminal.readsPastEnd, 0);
+  std::vector<DialogEvent::Kind> seen;
+  int rounds = 0;
+  RunDialog(
+      terminal, DialogBackdrop::Blank,
+      [&](DialogCanvas& canvas) {
+        ++rounds;
+        canvas.Text(0, 0, u"round " + std::u16string(1, static_cast<char16_t>(u'0' + rounds)), 0x1F);
+      },
+      [&](const DialogEvent& event) {
+        seen.push_back(event.kind);
+        return event.kind == DialogEvent::Kind::Key && event.key.wVirtualKeyCode == VK_RETURN;
+      });
+  EXPECT_EQ(seen, (std::vector<DialogEvent::Kind>{DialogEvent::Kind::Redraw, DialogEvent::Kind::Key,
+                                                  DialogEvent::Kind::Key}));
+  EXPECT_EQ(terminal.shows, 3);
+  EXPECT_EQ(terminal.screen.Columns(), 12);
+  EXPECT_EQ(terminal.RowText(0), "round 3     ");
+  EXPECT_EQ(terminal.RowText(2), "            ") << "a blank backdrop, not the picture";
+  EXPECT_EQ(terminal.screen.At(11, 2).Attributes, 0x07);
 }
 
-TEST(TerminalPathPrompt, TheFirstScreenShowsTheStartFolder) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Key(VK_ESCAPE, 0x1b);
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), std::nullopt);
-  EXPECT_NE(terminal.RowText(3).find(tree.root + "/"), std::string::npos) << terminal.RowText(3);
-}
-
-TEST(TerminalPathPrompt, EscapeCancels) {
-  ScriptedTerminal terminal;
-  terminal.Type(u"something");
-  terminal.Key(VK_ESCAPE, 0x1b);
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, "/tmp"), std::nullopt);
-  EXPECT_EQ(terminal.readsPastEnd, 0);
-}
-
-TEST(TerminalPathPrompt, EndingProgramCancels) {
-  ScriptedTerminal terminal;  // nothing scripted: the first read says End
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, "/tmp"), std::nullopt);
-  EXPECT_EQ(terminal.readsPastEnd, 1);
-}
-
-TEST(TerminalPathPrompt, TabCompletesAndListsTheCandidates) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"al");
-  terminal.Key(VK_TAB, u'\t');
-  terminal.Key(VK_ESCAPE, 0x1b);
-  PathPrompt(terminal, PathPromptKind::Open, tree.root);
-  EXPECT_NE(terminal.RowText(3).find(tree.root + "/alp"), std::string::npos);
-  EXPECT_TRUE(terminal.ScreenContains("alpha/"));
-  EXPECT_TRUE(terminal.ScreenContains("alpine/"));
-  EXPECT_FALSE(terminal.ScreenContains("beta.bin"));
-}
-
-TEST(TerminalPathPrompt, EnterOnAFolderGoesIntoIt) {
-  TempTree tree;
-  tree.File("alpha/inner.dat");
-  ScriptedTerminal terminal;
-  terminal.Type(u"alpha");
-  terminal.Key(VK_RETURN, u'\r');  // into the folder: not accepted
-  terminal.Type(u"inner.dat");
-  terminal.Key(VK_RETURN, u'\r');
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/alpha/inner.dat");
-}
-
-TEST(TerminalPathPrompt, OpeningAMissingFileIsRefused) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"missing.bin");
-  terminal.Key(VK_RETURN, u'\r');
-  terminal.Key(VK_ESCAPE, 0x1b);
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), std::nullopt);
-  // The screen before Esc told why.
-  EXPECT_TRUE(terminal.ScreenContains("File not found"));
-}
-
-TEST(TerminalPathPrompt, EditingKeys) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Ctrl('U');  // clears the start folder
-  terminal.Type(u"/nowhere/x");
-  terminal.Key(VK_BACK, 8);             // "/nowhere/"
-  terminal.Key(VK_BACK, 0x7f, kCtrl);   // Ctrl+Backspace: "/"
-  terminal.Type(u"tmp/zz");
-  terminal.Ctrl('W');                   // "/tmp/"
-  terminal.Key(VK_ESCAPE, 0x1b);
-  PathPrompt(terminal, PathPromptKind::Open, tree.root);
-  EXPECT_EQ(terminal.RowText(3).substr(0, 7), " /tmp/ ");
-}
-
-TEST(TerminalPathPrompt, CtrlVInsertsTheClipboardWithoutControls) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.clipboard = u"bra\nvo.txt";
-  terminal.Ctrl('U');
-  terminal.Type(std::u16string(FromUtf8(tree.root)) + u"/");
-  terminal.Ctrl('V');
-  terminal.Key(VK_RETURN, u'\r');
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, ""), tree.root + "/bravo.txt");
-}
-
-TEST(TerminalPathPrompt, TypedNonAsciiNamesBecomeUtf8) {
-  TempTree tree;
-  tree.File("\xc3\xa9t\xc3\xa9.txt");  // "été.txt"
-  ScriptedTerminal terminal;
-  terminal.Type(u"\u00e9t\u00e9.txt");
-  terminal.Key(VK_RETURN, u'\r');
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/\xc3\xa9t\xc3\xa9.txt");
-}
-
-TEST(TerminalPathPrompt, ControlAndAltKeysTypeNothing) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Key('B', u'b', LEFT_ALT_PRESSED);
-  terminal.Key('X', 0x18, kCtrl);
-  terminal.Type(u"beta.bin");
-  terminal.Key(VK_RETURN, u'\r');
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Open, tree.root), tree.root + "/beta.bin");
-}
-
-TEST(TerminalPathPrompt, SaveAcceptsANewFileInAnExistingFolder) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"new.bin");
-  terminal.Key(VK_RETURN, u'\r');
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), tree.root + "/new.bin");
-  EXPECT_EQ(terminal.RowText(0).find("Save file as"), 1u);
-}
-
-TEST(TerminalPathPrompt, SaveRefusesAMissingFolder) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"nofolder/new.bin");
-  terminal.Key(VK_RETURN, u'\r');
-  terminal.Key(VK_ESCAPE, 0x1b);
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), std::nullopt);
-  EXPECT_TRUE(terminal.ScreenContains("Folder not found"));
-}
-
-TEST(TerminalPathPrompt, SaveOverAnExistingFileAsksFirst) {
-  TempTree tree;
-  ScriptedTerminal terminal;
-  terminal.Type(u"beta.bin");
-  terminal.Key(VK_RETURN, u'\r');
-  terminal.Key(VK_ESCAPE, 0x1b);  // no
-  terminal.Key(VK_RETURN, u'\r');
-  terminal.Key(VK_RETURN, u'\r');  // yes
-  EXPECT_EQ(PathPrompt(terminal, PathPromptKind::Save, tree.root), tree.root + "/beta.bin");
-  EXPECT_EQ(terminal.readsPastEnd, 0);
-}
-
-TEST(TerminalPathPrompt, RedrawsAtTheNewSize) {
-  ScriptedTerminal terminal(60, 16);
-  terminal.Resize(30, 9);
-  terminal.Key(VK_ESCAPE, 0x1b);
-  PathPrompt(terminal, PathPromptKind::Open, "/tmp");
-  EXPECT_EQ(terminal.shows, 2);
-  EXPECT_EQ(terminal.screen.Columns(), 30);
-  EXPECT_EQ(terminal.screen.Rows(), 9);
-  EXPECT_EQ(terminal.RowText(0).size(), 30u);
-}
-
-TEST(TerminalPathPrompt, ALongPathShowsItsEnd) {
-  ScriptedTerminal terminal(20, 8);
-  terminal.Ctrl('U');
-  terminal.Type(u"/very/long/path/to/the/file.bin");
-  terminal.Key(VK_ESCAPE, 0x1b);
-  PathPrompt(terminal, PathPromptKind::Open, "/");
-  const std::string line = terminal.RowText(3);
-  EXPECT_NE(line.find("file.bin"), std::string::npos) << line;
-  EXPECT_EQ(line[1], '<');
+TEST(TerminalRunDialog, APictureBackdropDrawsOverWhatTheTerminalShows) {
+  ScriptedTerminal terminal(6, 2);
+  RunDialog(
+      terminal, DialogBackdrop::Picture, [](DialogCanvas& canvas) { canvas.Put(1, 1, u'x', 0x70); },
+      [](const DialogEvent&) { return true; });
+  EXPECT_EQ(terminal.RowText(0), "######");
+  EXPECT_EQ(terminal.RowText(1), "#x####");
 }
 
 // --- line prompt ------------------------------------------------------------------------
@@ -367,6 +135,46 @@ TEST(TerminalLinePrompt, EscapeYieldsNothing) {
   terminal.Type(u"vim");
   terminal.Key(VK_ESCAPE, 0x1b);
   EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", ""), std::nullopt);
+}
+
+// --- line editor ------------------------------------------------------------------------
+
+TEST(TerminalLineEditor, EditingKeysOnThePromptLine) {
+  ScriptedTerminal terminal;
+  terminal.Ctrl('U');  // clears the last line
+  terminal.Type(u"less -R x");
+  terminal.Key(VK_BACK, 8);            // "less -R "
+  terminal.Key(VK_BACK, 0x7f, kCtrl);  // Ctrl+Backspace: "less "
+  terminal.Type(u"-S zz");
+  terminal.Ctrl('W');                  // "less -S "
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", "xdg-open"), "less -S ");
+}
+
+TEST(TerminalLineEditor, CtrlVInsertsTheClipboardWithoutControls) {
+  ScriptedTerminal terminal;
+  terminal.clipboard = u"vi\nm\x1b -R";
+  terminal.Ctrl('V');
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", ""), "vim -R");
+}
+
+TEST(TerminalLineEditor, ControlAndAltKeysTypeNothingAndNonAsciiBecomesUtf8) {
+  ScriptedTerminal terminal;
+  terminal.Key('B', u'b', LEFT_ALT_PRESSED);
+  terminal.Key('X', 0x18, kCtrl);
+  terminal.Type(u"\u00e9d");
+  terminal.Key(VK_RETURN, u'\r');
+  EXPECT_EQ(LinePrompt(terminal, kOpenWithTitle, kOpenWithLabel, u"", ""), "\xc3\xa9" "d");
+}
+
+TEST(TerminalLineEditor, SurrogatePairsJoinAcrossInsertsAndLoneHalvesAreDropped) {
+  LineEditor editor;
+  EXPECT_FALSE(editor.Insert(u"\xD83D"));  // the high half waits
+  EXPECT_TRUE(editor.Insert(u"\xDE00"));   // U+1F600
+  EXPECT_FALSE(editor.Insert(u"\xDC00\n\x7f"));
+  EXPECT_TRUE(editor.Insert(u"\xD83D" u"a"));  // a high half not followed by its low one
+  EXPECT_EQ(editor.Text(), "\xf0\x9f\x98\x80" "a");
 }
 
 // --- message box ------------------------------------------------------------------------

@@ -56,13 +56,13 @@ bool KeyStateTracker::IsDown(int virtualKey) const {
     case VK_LSHIFT:
       return (modifiers_ & SHIFT_PRESSED) != 0;
     case VK_CONTROL:
-      return (modifiers_ & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+      return HasCtrl(modifiers_);
     case VK_LCONTROL:
       return (modifiers_ & LEFT_CTRL_PRESSED) != 0;
     case VK_RCONTROL:
       return (modifiers_ & RIGHT_CTRL_PRESSED) != 0;
     case VK_MENU:
-      return (modifiers_ & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
+      return HasAlt(modifiers_);
     case VK_LMENU:
       return (modifiers_ & LEFT_ALT_PRESSED) != 0;
     case VK_RMENU:

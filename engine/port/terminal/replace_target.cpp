@@ -1,7 +1,7 @@
 #include "engine/port/terminal/replace_target.h"
 
 #include "engine/port/atomic_file_writer.h"
-#include "engine/port/terminal/file_chooser.h"
+#include "engine/port/terminal/dialogs/display_name.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {

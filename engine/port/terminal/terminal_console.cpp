@@ -18,9 +18,10 @@
 #include "engine/port/terminal/child_process.h"
 #include "engine/port/terminal/codec/vt_keymap.h"
 #include "engine/port/terminal/command_line.h"
-#include "engine/port/terminal/file_chooser.h"
+#include "engine/port/terminal/dialogs/file_chooser_loop.h"
+#include "engine/port/terminal/dialogs/line_prompt.h"
+#include "engine/port/terminal/dialogs/message_box.h"
 #include "engine/port/terminal/palette_reply.h"
-#include "engine/port/terminal/terminal_dialogs.h"
 #include "engine/port/terminal/terminal_signals.h"
 #include "engine/port/printable_text.h"
 #include "engine/port/utf.h"
@@ -33,9 +34,6 @@ constexpr std::string_view kPausePrompt = "Press any key to continue . . .";
 
 constexpr int kReadsPerPump = 16;
 constexpr size_t kReadChunk = 4096;
-
-bool HasCtrl(uint32_t state) { return (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0; }
-bool HasAlt(uint32_t state) { return (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0; }
 
 bool IsModifierKey(uint16_t vk) { return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU; }
 

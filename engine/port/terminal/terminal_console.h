@@ -22,7 +22,7 @@
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/terminal/key_state_tracker.h"
 #include "engine/port/terminal/system_clipboard.h"
-#include "engine/port/terminal/terminal_dialogs.h"
+#include "engine/port/terminal/dialogs/file_chooser_loop.h"
 #include "engine/port/terminal/terminal_session.h"
 
 namespace kelm::port {

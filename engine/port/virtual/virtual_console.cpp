@@ -22,8 +22,8 @@ void VirtualConsole::PushInput(const INPUT_RECORD& record) { input.push_back(rec
 
 void VirtualConsole::PushKey(uint16_t virtualKey, char16_t ch, uint32_t controlState) {
   const bool shift = controlState & SHIFT_PRESSED;
-  const bool ctrl = controlState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
-  const bool alt = controlState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
+  const bool ctrl = HasCtrl(controlState);
+  const bool alt = HasAlt(controlState);
   if (shift) PushInput(MakeKeyRecord(true, VK_SHIFT, 0, controlState));
   if (ctrl) PushInput(MakeKeyRecord(true, VK_CONTROL, 0, controlState));
   if (alt) PushInput(MakeKeyRecord(true, VK_MENU, 0, controlState));

@@ -265,7 +265,7 @@ int16_t WindowsConsole::GetAsyncKeyState(int virtualKey) {
       held = (control & SHIFT_PRESSED) != 0;
       break;
     case VK_CONTROL:
-      held = (control & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+      held = HasCtrl(control);
       break;
     case VK_LCONTROL:
       held = (control & LEFT_CTRL_PRESSED) != 0;
@@ -274,7 +274,7 @@ int16_t WindowsConsole::GetAsyncKeyState(int virtualKey) {
       held = (control & RIGHT_CTRL_PRESSED) != 0;
       break;
     case VK_MENU:
-      held = (control & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
+      held = HasAlt(control);
       break;
     case VK_LMENU:
       held = (control & LEFT_ALT_PRESSED) != 0;

@@ -8,7 +8,8 @@
 // colours (1 red, 4 blue). Characters that would act as controls (C0, C1,
 // DEL, lone surrogates, bidi and other format controls) and characters that
 // are not one cell wide are replaced, so a file's bytes can never reach the
-// terminal as a sequence and never shift a row.
+// terminal as a sequence and never shift a row (vt_text_safety.h). The
+// encoder is in vt_output.cpp, its scroll planner in vt_scroll_plan.cpp.
 //
 // What the encoder assumes about the terminal:
 // - Auto-wrap is off (DECAWM reset) and the frame sits at the top-left of a
@@ -39,6 +40,7 @@
 #include <vector>
 
 #include "engine/port/console_types.h"
+#include "engine/port/terminal/codec/vt_text_safety.h"
 
 namespace kelm::port {
 
@@ -116,16 +118,5 @@ class VtOutputEncoder {
 // 90-97) or the background (40-47, 100-107).
 int AnsiForeground(int consoleIndex);
 int AnsiBackground(int consoleIndex);
-
-// Whether a UTF-16 unit may be shown as one terminal cell as it is.
-bool IsSafeCellCharacter(char16_t ch);
-// The character shown instead of one that is not safe.
-inline constexpr char16_t kReplacementCell = u'.';
-
-// The OSC 2 sequence that sets the window title to a sanitised form of
-// `title` (controls, bidi and other invisible characters as
-// IsControlOrInvisible names them, and lone surrogates removed, at most 200
-// bytes of valid UTF-8).
-std::string TitleSequence(const std::u16string& title);
 
 }  // namespace kelm::port

@@ -1,5 +1,5 @@
-// Output encoder: characters that must not reach the terminal as they are, and
-// the window title sequence.
+// Text safety of the output (vt_text_safety.h): characters that must not
+// reach the terminal as they are, and the window title sequence.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,5 @@
-// Output encoder: bands of rows moved by scrolling, and long random runs of
-// frames and edits checked against the interpreted screen.
+// Output encoder's scroll planner: bands of rows moved by scrolling, and long
+// random runs of frames and edits checked against the interpreted screen.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -24,9 +24,10 @@
 //
 // Names are raw bytes (Linux names need not be UTF-8): they are shown with
 // invalid bytes and control characters as \xHH escapes (and a backslash
-// doubled), and chosen exactly as they are on disk. The model (FileChooser)
-// draws into a DialogCanvas and takes keys, clicks and wheel turns, so it is
-// tested without a terminal; RunFileChooser is the modal loop around it.
+// doubled), and chosen exactly as they are on disk. The model (FileChooser,
+// file_chooser.cpp) takes keys, clicks and wheel turns and draws into a
+// DialogCanvas (file_chooser_view.cpp), so it is tested without a terminal;
+// RunFileChooser (file_chooser_loop.h) is the modal loop around it.
 #pragma once
 
 #include <cstdint>
@@ -37,58 +38,17 @@
 #include <vector>
 
 #include "engine/port/console_types.h"
-#include "engine/port/terminal/terminal_dialogs.h"
+#include "engine/port/terminal/dialogs/dialog_canvas.h"
+#include "engine/port/terminal/dialogs/directory_listing.h"
+#include "engine/port/terminal/dialogs/line_editor.h"
 
 namespace kelm::port {
 
-struct ChooserEntry {
-  enum class Type : uint8_t {
-    Parent,  // the ".." entry
-    Directory,
-    File,
-    Fifo,
-    Socket,
-    CharacterDevice,
-    BlockDevice,
-    Unknown,  // a broken symbolic link, or a type that could not be found out
-  };
-  std::string name;  // raw bytes as on disk
-  Type type = Type::File;
-  // Sizes of files are looked up when the entry is first shown (a folder of
-  // 100,000 entries costs one look-up per row on screen, not 100,000).
-  bool sizeChecked = false;
-  std::optional<uint64_t> size;
-};
+enum class PathPromptKind { Open, Save };
 
-struct DirectoryListing {
-  std::vector<ChooserEntry> entries;  // without "." and ".."
-  int error = 0;                      // errno when the folder could not be read
-};
-
-// The entries of a folder, typed (symbolic links by what they point to), in
-// the order the system gives them; sizes are left unknown.
-DirectoryListing ReadDirectory(const std::string& folder);
-// The size of a file, or nothing when it cannot be found out.
-std::optional<uint64_t> ReadEntrySize(const std::string& path);
-
-// A name as it is shown: UTF-8 decoded; bytes that are not valid UTF-8 and
-// control characters as \xHH, C1 controls, bidirectional and other
-// invisible characters (IsControlOrInvisible) as \u{HHHH}, and a backslash
-// doubled so that no name can look like another's escape.
-std::u16string DisplayName(std::string_view raw);
-// An absolute path with "." and ".." components and repeated slashes taken
-// out, without a trailing slash ("/" for the root). A relative path is taken
-// from `base`.
-std::string NormalizePath(const std::string& path, const std::string& base);
-// The folder above `folder` ("/" stays "/").
-std::string ParentFolder(const std::string& folder);
-// `folder` + '/' + `name`, without doubling the root's slash.
-std::string JoinPath(const std::string& folder, const std::string& name);
-// Decimal digits in groups of three: 1234567 -> "1,234,567".
-std::u16string GroupedSize(uint64_t size);
-// Listing order: "..", then folders, then everything else; within each, by
-// name ignoring ASCII case, then by the exact bytes.
-bool ChooserEntryLess(const ChooserEntry& a, const ChooserEntry& b);
+// Titles of the chooser.
+inline constexpr std::u16string_view kOpenFileTitle = u"Open file";
+inline constexpr std::u16string_view kSaveFileTitle = u"Save file as";
 
 class FileChooser {
  public:
@@ -113,7 +73,7 @@ class FileChooser {
   void HandleClick(int column, int row);
   // Wheel notches: > 0 away from the user (towards the top of the listing).
   void HandleWheel(int notches);
-  // Draws the whole screen on `canvas`.
+  // Draws the whole screen on `canvas` (file_chooser_view.cpp).
   void Render(DialogCanvas& canvas);
 
   State GetState() const { return state_; }
@@ -122,7 +82,7 @@ class FileChooser {
 
   // --- what the screen shows (for tests) ---------------------------------------
   const std::string& Folder() const { return folder_; }
-  const std::string& Name() const { return text_; }
+  const std::string& Name() const { return name_.Text(); }
   const std::u16string& Message() const { return message_; }
   bool Confirming() const { return !confirmPath_.empty(); }
   // The entries the listing shows, in order.
@@ -163,8 +123,7 @@ class FileChooser {
   std::vector<ChooserEntry> entries_;  // sorted, ".." first unless at the root
   int listError_ = 0;
   std::vector<uint32_t> shown_;  // indexes into entries_ that pass the filter
-  std::string text_;             // the name line, raw bytes
-  char16_t highSurrogate_ = 0;   // first half of a typed character
+  LineEditor name_;              // the name line, raw bytes
   int highlight_ = 0;            // index into shown_
   bool highlightMoved_ = false;  // the user moved it since the last typing
   int scrollTop_ = 0;
@@ -178,21 +137,5 @@ class FileChooser {
   State state_ = State::Running;
   std::string chosen_;
 };
-
-enum class ChooserOutcome {
-  Chosen,     // `path` holds the choice
-  Cancelled,  // Esc
-  Quit,       // the user asked the program to quit (F10)
-  Ended,      // the terminal asked the dialog to end (quit signal, hang-up)
-};
-
-struct ChooserResult {
-  ChooserOutcome outcome = ChooserOutcome::Cancelled;
-  std::string path;
-};
-
-// Shows the chooser until the user chooses, cancels or quits. Modal: blocks
-// the calling thread, reading events from `terminal`.
-ChooserResult RunFileChooser(DialogTerminal& terminal, PathPromptKind kind, const std::string& startDir);
 
 }  // namespace kelm::port
