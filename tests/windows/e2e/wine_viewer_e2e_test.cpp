@@ -113,11 +113,14 @@ TEST_F(WineViewerEndToEnd, GridRowsMatchTheLinuxProgramAndPageDownScrollsAlike) 
   ExpectSameGrid(GridRows(native->Screen()).front().substr(0, 17));
   EXPECT_EQ(GridRows(wine->Screen()).front().substr(0, 16), GridRows(native->Screen()).front().substr(0, 16));
 
+  // Waits for the Linux program to leave the page both showed; the Windows
+  // one may get there first, so its screen is no sign of either.
+  const std::string before = GridRows(native->Screen()).front();
   native->SendKeys({"PageDown"});
   wine->SendKeys({"PageDown"});
   ASSERT_TRUE(native->WaitForScreen([&](const std::vector<std::string>& screen) {
     const std::vector<std::string> rows = GridRows(screen);
-    return !rows.empty() && rows.front() != GridRows(wine->Screen()).front();
+    return !rows.empty() && rows.front() != before;
   })) << native->ScreenText();
   ExpectSameGrid(GridRows(native->Screen()).front().substr(0, 17));
 }
