@@ -134,13 +134,6 @@ TEST_F(FileActions, OpenOfAFileThatCannotBeOpenedShowsTheFailure) {
   EXPECT_NE(ScreenText().find("Failed to open: \"missing.bin\""), std::string::npos) << ScreenText();
 }
 
-TEST(FileActionFolders, FolderOfAPath) {
-  EXPECT_EQ(FolderOf("/home/ann/a.bin"), "/home/ann");
-  EXPECT_EQ(FolderOf("/a.bin"), "/");
-  EXPECT_EQ(FolderOf("a.bin"), "");
-  EXPECT_EQ(FolderOf("sub/a.bin"), "sub");
-}
-
 // --- Reload ------------------------------------------------------------------------------
 
 TEST_F(FileActions, ReloadKeepsTheRowAndShowsTheNewBytes) {
