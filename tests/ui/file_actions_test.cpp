@@ -13,7 +13,7 @@
 #include "engine/port/atomic_file_writer.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/file_actions.h"
 
 namespace viewer_test {

@@ -1,7 +1,7 @@
 // The menu bar on the top row and the File drop-down.
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/menu_bar.h"
 
 namespace viewer_test {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/port/utf.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

@@ -2,7 +2,7 @@
 // object, and the run until the frame loop ends.
 #include <atomic>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

@@ -14,11 +14,13 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/virtual/virtual_console.h"
+#include "tests/support/expect_screen.h"
 
 namespace widgets_test {
 
 using namespace KelmCEngineV2;
 using kelm::port::VirtualConsole;
+using screen_test::ExpectScreen;
 
 class WidgetTest : public ::testing::Test {
  protected:
