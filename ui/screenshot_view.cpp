@@ -64,7 +64,7 @@ std::string CssColour(const uint8_t rgb[3]) {
   return text;
 }
 
-char DigitOf(int index) { return static_cast<char>(index < 10 ? '0' + index : 'A' + index - 10); }
+char DigitOf(int index) { return kelm::port::HexDigit(static_cast<unsigned>(index)); }
 
 void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
