@@ -43,7 +43,8 @@ void InitUI() {
   objects->AddObject(settings);
 
   offsetColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft);
-  hexColumn = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), -2.0f), kAnchorTopLeft, HandleGridMouse);
+  hexColumn = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), -2.0f), kAnchorTopLeft,
+                              HandleGridMouse);
   charColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft, HandleGridMouse);
   leftSeparator = AddScreenObject(objects, Vector2(static_cast<float>(kLeftBarX), -2.0f), kAnchorTop);
   rightSeparator = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTop);

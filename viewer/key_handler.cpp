@@ -39,8 +39,10 @@ using namespace kelm::port;
 // yields its dwControlKeyState.
 std::optional<uint32_t> TakeChord(const KeyChord& chord) {
   switch (chord.modifiers) {
-    case KeyModifiers::Ctrl: return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), KelmCEngineV2::kModCtrl);
-    case KeyModifiers::Any: return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), 0);
+    case KeyModifiers::Ctrl:
+      return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), KelmCEngineV2::kModCtrl);
+    case KeyModifiers::Any:
+      return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), 0);
     case KeyModifiers::Shift:
     case KeyModifiers::NoCtrlOrAlt: break;
   }
@@ -65,7 +67,9 @@ std::optional<uint32_t> TakeChord(const KeyChord& chord) {
 const std::vector<KeyChord>& ChordsInStepOrder() {
   static const std::vector<KeyChord> chords = [] {
     std::vector<KeyChord> all;
-    for (const KeyBinding& binding : HexViewBindings()) all.insert(all.end(), binding.chords.begin(), binding.chords.end());
+    for (const KeyBinding& binding : HexViewBindings()) {
+      all.insert(all.end(), binding.chords.begin(), binding.chords.end());
+    }
     std::sort(all.begin(), all.end(), [](const KeyChord& a, const KeyChord& b) { return a.step < b.step; });
     return all;
   }();
