@@ -67,12 +67,6 @@ std::u16string ExportFailureReason(const ExportResult& result, uint64_t expected
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = kelm::port::LastPathSeparator(path);
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::u16string OpenWithErrorName(uint32_t code) {
   for (const NamedCode& named : kOpenWithErrorNames) {
     if (named.code == code) return named.name;
@@ -86,11 +80,7 @@ std::u16string OpenWithErrorMessage(uint32_t code) {
 
 void OpenFileAction(Object*) {
   CloseAllMenus();
-  const std::optional<std::string> chosen = Port().OpenFileDialog(FolderOf(filePath));
-  if (!chosen || chosen->empty()) return;
-  LoadFile(*chosen);
-  topRow = 0;
-  RefreshGrid();
+  OpenAnotherFile();
 }
 
 void ShowOpenWith() {
@@ -121,7 +111,7 @@ void ExportSelection(const ExportScreenOptions& options) {
     ShowMessage(u"", kNothingSelected);
     return;
   }
-  const std::optional<std::string> target = Port().SaveFileDialog(FolderOf(filePath));
+  const std::optional<std::string> target = Port().SaveFileDialog(kelm::port::FolderOf(filePath));
   CloseAllMenus();
   if (!target || target->empty()) return;
 

@@ -42,7 +42,3 @@ void ExportSelection(const ExportScreenOptions& options = {});
 std::u16string OpenWithErrorName(uint32_t code);
 // "Got error: (" + name + ") when opening openwith menu!"
 std::u16string OpenWithErrorMessage(uint32_t code);
-
-// Where the dialogs start: the folder of `path` ("/" for a file at the root,
-// empty, meaning the working directory, for a bare name).
-std::string FolderOf(const std::string& path);

@@ -10,6 +10,7 @@
 #include "engine/widgets/menu_object.h"
 #include "ui/file_actions.h"
 #include "ui/settings_panel.h"
+#include "viewer/grid_geometry.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -42,13 +43,14 @@ void InitUI() {
   objects->AddObject(settings);
 
   offsetColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft);
-  hexColumn = AddScreenObject(objects, Vector2(18.0f, -2.0f), kAnchorTopLeft, HandleGridMouse);
+  hexColumn = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), -2.0f), kAnchorTopLeft,
+                              HandleGridMouse);
   charColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft, HandleGridMouse);
-  leftSeparator = AddScreenObject(objects, Vector2(16.0f, -2.0f), kAnchorTop);
+  leftSeparator = AddScreenObject(objects, Vector2(static_cast<float>(kLeftBarX), -2.0f), kAnchorTop);
   rightSeparator = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTop);
   topRule = AddScreenObject(objects, Vector2(0.0f, -1.0f), kAnchorLeft);
   bottomRule = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
-  statusLine = AddScreenObject(objects, Vector2(18.0f, 0.0f), kAnchorLeft);
+  statusLine = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), 0.0f), kAnchorLeft);
   statusOffset = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
   statusOffset->SetText(kNoOffset);
 

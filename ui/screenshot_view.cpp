@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/port/atomic_file_writer.h"
+#include "engine/port/hex_digits.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/utf.h"
 
@@ -55,16 +56,15 @@ void AppendColours(std::string& out, const Screenshot& shot, const CHAR_INFO& ce
 
 // #rrggbb of a colour table entry.
 std::string CssColour(const uint8_t rgb[3]) {
-  static const char kHex[] = "0123456789abcdef";
   std::string text = "#";
   for (int c = 0; c < 3; ++c) {
-    text += kHex[rgb[c] >> 4];
-    text += kHex[rgb[c] & 0xF];
+    text += kelm::port::HexDigit(rgb[c] >> 4, true);
+    text += kelm::port::HexDigit(rgb[c], true);
   }
   return text;
 }
 
-char DigitOf(int index) { return static_cast<char>(index < 10 ? '0' + index : 'A' + index - 10); }
+char DigitOf(int index) { return kelm::port::HexDigit(static_cast<unsigned>(index)); }
 
 void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {

@@ -6,24 +6,21 @@
 
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
+#include "engine/port/hex_digits.h"
 #include "engine/widgets/message.h"
 #include "viewer/viewer_state.h"
 
 namespace {
 
-using kelm::port::KEY_EVENT_RECORD;
-
 // Bytes read from the file per step: the text is built as the bytes arrive,
 // so the copy never holds the whole selection twice.
 constexpr uint64_t kReadChunk = 64 * 1024;
 
-constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 constexpr uint8_t kFirstCopiedChar = 0x20;  // space
 constexpr uint8_t kLastCopiedChar = 0x7A;   // 'z'
 constexpr char16_t kStandIn = u'.';
 constexpr uint16_t kAsyncKeyDown = 0x8000;
 
-constexpr uint32_t kCtrlBits = kelm::port::LEFT_CTRL_PRESSED | kelm::port::RIGHT_CTRL_PRESSED;
 
 // Bytes of the range that lie in the file: the clipped length.
 uint64_t BytesInFile(const MarkedRange& range) {
@@ -67,27 +64,14 @@ void ShowCopyStatus(const std::u16string& text) {
   }
 }
 
+}  // namespace
+
 void ClearCopyStatusAfterSelectionChange() {
   if (!copyMessageSelection) return;
   if (copyMessageSelection->start == selection.start && copyMessageSelection->length == selection.length) return;
   copyMessageSelection.reset();
   if (HasStatusField(kCopyStatusKey)) SetStatusField(kCopyStatusKey, std::u16string());
 }
-
-// Whether the Ctrl+C record that KeyPressed is about to take carried Shift
-// (terminals with the kitty keyboard protocol or modifyOtherKeys report
-// Ctrl+Shift+C so). KeyPressed with the Ctrl requirement takes the first
-// record of the key that has a Ctrl bit.
-bool CopyRecordCarriesShift() {
-  for (const KEY_EVENT_RECORD& record : KelmCEngineV2::keyEvents) {
-    if (record.wVirtualKeyCode == kCopyKey && (record.dwControlKeyState & kCtrlBits) != 0) {
-      return (record.dwControlKeyState & kelm::port::SHIFT_PRESSED) != 0;
-    }
-  }
-  return false;
-}
-
-}  // namespace
 
 uint64_t CopyByteLimit(CopyForm form) {
   // n pairs take 3n - 1 characters.
@@ -104,8 +88,8 @@ void AppendCopyText(std::u16string& text, const uint8_t* bytes, size_t count, Co
     const uint8_t byte = bytes[i];
     if (form == CopyForm::Hex) {
       if (!text.empty()) text += u' ';
-      text += kHexDigits[byte >> 4];
-      text += kHexDigits[byte & 0xF];
+      text += static_cast<char16_t>(kelm::port::HexDigit(byte >> 4));
+      text += static_cast<char16_t>(kelm::port::HexDigit(byte));
     } else {
       const bool shown = byte >= kFirstCopiedChar && byte <= kLastCopiedChar;
       text += shown ? static_cast<char16_t>(byte) : kStandIn;
@@ -157,13 +141,7 @@ bool CopySelectionAs(CopyForm form) {
   return true;
 }
 
-void HandleCopyKeys() {
-  ClearCopyStatusAfterSelectionChange();
-  const bool recordShift = CopyRecordCarriesShift();
-  if (KelmCEngineV2::KeyPressed(kCopyKey, false, KelmCEngineV2::kModCtrl)) {
-    CopySelectionAs(recordShift || ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters);
-  }
-  if (KelmCEngineV2::KeyPressed(kHexCopyKey, false, KelmCEngineV2::kModCtrl)) {
-    CopySelectionAs(CopyForm::Hex);
-  }
+void CopyForCtrlC(uint32_t controlKeyState) {
+  const bool recordShift = (controlKeyState & kelm::port::SHIFT_PRESSED) != 0;
+  CopySelectionAs(recordShift || ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters);
 }

@@ -19,11 +19,6 @@ enum class CopyForm {
   Hex,         // two upper-case hex digits per byte, single spaces between
 };
 
-// Ctrl+C copies (hex while Shift is held); Ctrl+Y always copies hex pairs.
-// Terminals report Ctrl+Shift+C apart from Ctrl+C only with the kitty keyboard
-// protocol or modifyOtherKeys, so Ctrl+Y is the hex copy of every terminal.
-inline constexpr uint8_t kCopyKey = 'C';
-inline constexpr uint8_t kHexCopyKey = 'Y';
 
 // The most text one copy puts on the clipboard, in characters (16 MiB).
 inline constexpr uint64_t kClipboardTextLimit = 16ULL * 1024 * 1024;
@@ -57,7 +52,11 @@ void CopySelection();
 // pop-up naming the limit, and nothing is copied. Yields whether it copied.
 bool CopySelectionAs(CopyForm form);
 
-// The copy step of the key handler: Ctrl+C (hex when its key record carried
-// Shift or Shift is down now) and Ctrl+Y (hex). Consumes both keys. Takes
-// the copy's message off the status row once the selection has changed.
-void HandleCopyKeys();
+// Ctrl+C, given the dwControlKeyState of its key record: hex pairs when the
+// record carried Shift (terminals with the kitty keyboard protocol or
+// modifyOtherKeys report Ctrl+Shift+C so) or Shift is down now, else text.
+void CopyForCtrlC(uint32_t controlKeyState);
+
+// Takes the copy's message off the status row once the selection has
+// changed; the key handler calls it every frame.
+void ClearCopyStatusAfterSelectionChange();

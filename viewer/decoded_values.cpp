@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/port/utf.h"
 #include "viewer/float_format.h"
 
 InspectorValue::InspectorValue(std::u16string label)
@@ -180,12 +181,6 @@ std::u16string CharacterText(uint16_t code) {
   return std::u16string(1, static_cast<char16_t>(code));
 }
 
-namespace {
-
-bool IsContinuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
-
-}  // namespace
-
 std::u16string DecodeUtf8(const uint8_t* bytes, size_t count) {
   std::u16string units;
   if (bytes == nullptr) {
@@ -193,53 +188,13 @@ std::u16string DecodeUtf8(const uint8_t* bytes, size_t count) {
   }
   size_t i = 0;
   while (i < count) {
-    const uint8_t lead = bytes[i];
-    size_t length;
-    uint32_t codePoint;
-    uint32_t smallest;  // below this the form is over-long
-    if (lead < 0x80) {
-      units.push_back(lead);
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      codePoint = lead & 0x1F;
-      smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      codePoint = lead & 0x0F;
-      smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      codePoint = lead & 0x07;
-      smallest = 0x10000;
-    } else {
-      // Lone continuation byte, 0xC0/0xC1 (always over-long) or a lead
-      // of a form beyond U+10FFFF.
+    const kelm::port::Utf8Step step = kelm::port::DecodeUtf8Step(bytes + i, count - i);
+    if (step.kind != kelm::port::Utf8Step::Kind::Character) {
+      // Ill formed, or cut short by the end of the bytes: no character.
       return std::u16string();
     }
-    if (count - i < length) {
-      return std::u16string();  // cut short by the end of the bytes
-    }
-    for (size_t k = 1; k < length; ++k) {
-      const uint8_t next = bytes[i + k];
-      if (!IsContinuation(next)) {
-        return std::u16string();
-      }
-      codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < smallest || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return std::u16string();
-    }
-    if (codePoint > 0xFFFF) {
-      const uint32_t offset = codePoint - 0x10000;
-      units.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
-    } else {
-      units.push_back(static_cast<char16_t>(codePoint));
-    }
-    i += length;
+    kelm::port::AppendUtf16(units, step.codePoint);
+    i += step.length;
   }
   return units;
 }

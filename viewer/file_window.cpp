@@ -104,3 +104,11 @@ uint64_t ReadRange(uint8_t* buffer, uint64_t capacity, const MarkedRange& range)
   // A file that shrank since it was loaded gives a short read.
   return viewedFile.ReadAt(range.start, buffer, count);
 }
+
+void OpenAnotherFile() {
+  const std::optional<std::string> chosen = kelm::port::Port().OpenFileDialog(kelm::port::FolderOf(filePath));
+  if (!chosen || chosen->empty()) return;
+  LoadFile(*chosen);
+  topRow = 0;
+  RefreshGrid();
+}

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "viewer/grid_geometry.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -11,9 +12,6 @@ namespace {
 // Sizes below these leave the previous layout in place.
 constexpr int32_t kMinimumWidth = 30;
 constexpr int32_t kMinimumHeight = 5;
-// Columns before the first hex pair: 16 offset digits, a bar and a blank.
-constexpr int32_t kHexColumnX = 18;
-constexpr int32_t kLeftBarX = 16;
 
 // A float size as int32; anything outside int32 (or not a number) becomes
 // the smallest int32, which every check below refuses.
@@ -34,9 +32,7 @@ void LayoutGrid(KelmCEngineV2::Vector2 size) {
     return;
   }
 
-  // Each byte takes five columns: a hex pair and a blank, a character and a
-  // blank.
-  bytesPerRow = (width - kHexColumnX) / 5;
+  bytesPerRow = (width - kHexColumnX) / kColumnsPerByte;
   const int32_t charX = 3 * bytesPerRow + kHexColumnX + 1;
   charColumn->position.x = static_cast<float>(charX);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "viewer/key_bindings.h"
+
 #ifndef KELMHEX_VERSION
 #define KELMHEX_VERSION "unknown"
 #endif
@@ -73,35 +75,15 @@ const std::vector<HelpEntry> kExitStatuses = {
     {"128+N", "ended by signal N (143 for SIGTERM; 129 when the terminal hangs up)"},
 };
 
+// The hex view's rows as help entries (the key handler reads the same table).
+std::vector<HelpEntry> HexViewEntries() {
+  std::vector<HelpEntry> entries;
+  for (const KeyBinding& binding : HexViewBindings()) entries.push_back({binding.keys, binding.action});
+  return entries;
+}
+
 const std::vector<HelpSection> kKeySections = {
-    {"Hex view",
-     {
-         {"Left, Right", "move the selection one byte"},
-         {"Up, Down", "move the selection one row"},
-         {"Shift+arrows", "grow or shrink the selection from where it began"},
-         {"Ctrl+Left, Ctrl+Right", "move the selection by its own length"},
-         {"Ctrl+Up, Ctrl+Down", "scroll one row"},
-         {"PgUp, PgDn", "scroll one screen"},
-         {"Home, End", "show the first row, the row of the last byte"},
-         {"Ctrl+A", "select the whole file"},
-         {"Ctrl+C", "copy the selection as text (bytes 20-7A hex as they are, others as '.')"},
-         {"Ctrl+Y, Ctrl+Shift+C", "copy the selection as hex pairs"},
-         {"Ctrl+G", "seek: scroll to a hexadecimal offset and mark that byte"},
-         {"Ctrl+B", "set the length of the selection (hexadecimal)"},
-         {"Ctrl+F", "find hex bytes (de ad be ef) or text (\"text) after the selection"},
-         {"F3, Shift+F3", "find the next, the previous match"},
-         {"Ctrl+D", "open or close the inspector panel"},
-         {"Ctrl+M, Ctrl+K", "colour and name the selection; over a mark: remove the mark"},
-         {"Ctrl+Q", "quick mark: colour the selection in the next colours"},
-         {"Ctrl+N", "open another file"},
-         {"Ctrl+R", "reload the file"},
-         {"Ctrl+O", "open the file with another program"},
-         {"F1", "this help"},
-         {"F2", "save the screen as a screenshot"},
-         {"Esc", "close the topmost box"},
-         {"Ctrl+Z", "suspend to the shell (fg brings the viewer back)"},
-         {"q, F10", "quit"},
-     }},
+    {"Hex view", HexViewEntries()},
     {"Mouse",
      {
          {"Click a byte", "select it; a click on the first selected byte deselects"},

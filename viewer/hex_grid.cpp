@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "engine/core/engine.h"
+#include "engine/port/hex_digits.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
 namespace {
 
-constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 constexpr char kDefaultForeground = '7';
 constexpr char kDefaultBackground = '0';
 constexpr char kNonPrintableForeground = '8';
@@ -89,7 +89,7 @@ void ForgetGridWindow() {
 std::u16string HexOffsetText(uint64_t value) {
   std::u16string text(16, u'0');
   for (int i = 15; i >= 0; --i) {
-    text[static_cast<size_t>(i)] = kHexDigits[value & 0xF];
+    text[static_cast<size_t>(i)] = static_cast<char16_t>(kelm::port::HexDigit(static_cast<unsigned>(value & 0xF)));
     value >>= 4;
   }
   return text;
@@ -129,8 +129,8 @@ void RefreshGrid() {
     for (size_t k = 0; k < perRow; ++k, ++index) {
       if (index < bytes.count) {
         const uint8_t byte = bytes.bytes[index];
-        hex += kHexDigits[byte >> 4];
-        hex += kHexDigits[byte & 0xF];
+        hex += static_cast<char16_t>(kelm::port::HexDigit(byte >> 4));
+        hex += static_cast<char16_t>(kelm::port::HexDigit(byte));
         hex += u' ';
         chars += IsPrintable(byte) ? static_cast<char16_t>(byte) : u'.';
         chars += u' ';

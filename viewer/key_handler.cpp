@@ -1,22 +1,27 @@
 // The hex view's keys and the mouse buttons that act outside the grid,
-// handled once per frame by the invisible key-handler object.
+// handled once per frame by the invisible key-handler object. Which key does
+// what is the table in viewer/key_bindings.h.
 //
-// The order of the steps matters: each KeyPressed test consumes the event it
+// The order of the steps matters: each chord test consumes the event it
 // reports, so a Ctrl combination taken by an earlier step never reaches the
-// plain keys below it. Every Ctrl test consumes its event even when the
-// action then does nothing. Text fields on open forms take their keys
+// plain keys below it. Every chord test consumes its event even when the
+// command then does nothing. Text fields on open forms take their keys
 // earlier in the frame (they sit on a higher layer), so typing into a form
 // never reaches this handler.
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
-#include "engine/port/path_separator.h"
 #include "engine/port/console_port.h"
 #include "engine/widgets/menu_object.h"
 #include "ui/file_actions.h"
 #include "viewer/copy.h"
+#include "viewer/grid_geometry.h"
 #include "viewer/help_box.h"
+#include "viewer/key_bindings.h"
 #include "viewer/values_refresh.h"
 #include "viewer/values_panel.h"
 #include "viewer/marks.h"
@@ -29,35 +34,46 @@
 namespace {
 
 using namespace kelm::port;
-using KelmCEngineV2::KeyPressed;
 
-// Ctrl (either key) with `key`, pressed in this frame; consumes the event.
-bool CtrlKey(uint16_t key) { return KeyPressed(static_cast<uint8_t>(key), false, KelmCEngineV2::kModCtrl); }
-
-// `key` pressed in this frame with whatever modifiers; consumes the event.
-bool PlainKey(uint16_t key) { return KeyPressed(static_cast<uint8_t>(key), false, 0); }
-
-// `key` pressed in this frame without Ctrl or Alt; consumes the event. Used
-// for the quit letter, so that a second Ctrl+Q of the same frame (key
-// repeat) never quits.
-bool UnmodifiedKey(uint16_t key) {
-  auto& events = KelmCEngineV2::keyEvents;
+// Takes the first key-down record of this frame that matches `chord`;
+// yields its dwControlKeyState.
+std::optional<uint32_t> TakeChord(const KeyChord& chord) {
+  switch (chord.modifiers) {
+    case KeyModifiers::Ctrl:
+      return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), KelmCEngineV2::kModCtrl);
+    case KeyModifiers::Any:
+      return KelmCEngineV2::TakeKeyPress(static_cast<uint8_t>(chord.key), 0);
+    case KeyModifiers::Shift:
+    case KeyModifiers::NoCtrlOrAlt: break;
+  }
   constexpr uint32_t kCtrlOrAlt = LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED | LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED;
+  auto& events = KelmCEngineV2::keyEvents;
   for (auto it = events.begin(); it != events.end(); ++it) {
-    if (it->wVirtualKeyCode == key && (it->dwControlKeyState & kCtrlOrAlt) == 0) {
+    if (it->wVirtualKeyCode != chord.key) continue;
+    const uint32_t state = it->dwControlKeyState;
+    // NoCtrlOrAlt serves the quit letter, so that a second Ctrl+Q of the same
+    // frame (key repeat) never quits.
+    const bool matches = chord.modifiers == KeyModifiers::Shift ? (state & SHIFT_PRESSED) != 0
+                                                                : (state & kCtrlOrAlt) == 0;
+    if (matches) {
       events.erase(it);
-      return true;
+      return state;
     }
   }
-  return false;
+  return std::nullopt;
 }
 
-// The folder part of a path, for the open dialog to start in; empty (the
-// working directory) for a bare file name.
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = kelm::port::LastPathSeparator(path);
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+// Every chord of the table, in the order of their steps.
+const std::vector<KeyChord>& ChordsInStepOrder() {
+  static const std::vector<KeyChord> chords = [] {
+    std::vector<KeyChord> all;
+    for (const KeyBinding& binding : HexViewBindings()) {
+      all.insert(all.end(), binding.chords.begin(), binding.chords.end());
+    }
+    std::sort(all.begin(), all.end(), [](const KeyChord& a, const KeyChord& b) { return a.step < b.step; });
+    return all;
+  }();
+  return chords;
 }
 
 void AfterSelectionChange() {
@@ -82,44 +98,59 @@ void SelectWholeFile() {
   AfterSelectionChange();
 }
 
-// Ctrl+N: one open dialog; a chosen file is loaded and shown from its start.
-void OpenAnotherFile() {
-  const std::optional<std::string> chosen = Port().OpenFileDialog(DirectoryOf(filePath));
-  if (!chosen || chosen->empty()) return;
-  LoadFile(*chosen);
-  topRow = 0;
-  RefreshGrid();
-}
-
 void ShowRowOf(uint64_t offset) {
-  topRow = ClampTopRow(static_cast<int64_t>(offset / static_cast<uint64_t>(bytesPerRow > 0 ? bytesPerRow : 1)));
+  topRow = ClampTopRow(static_cast<int64_t>(offset / RowLength()));
   RefreshGrid();
 }
 
 int64_t RowsShown() { return charColumn != nullptr ? charColumn->GetHeight() : 0; }
 
-// The first of the navigation keys pressed in this frame, in this order;
-// only that one is handled.
-void HandleNavigationKey() {
-  const auto perRow = static_cast<uint64_t>(bytesPerRow > 0 ? bytesPerRow : 1);
-  if (PlainKey(VK_UP)) {
-    MoveSelectionBack(perRow);
-  } else if (PlainKey(VK_RIGHT)) {
-    MoveSelectionForward(1);
-  } else if (PlainKey(VK_LEFT)) {
-    MoveSelectionBack(1);
-  } else if (PlainKey(VK_DOWN)) {
-    MoveSelectionForward(perRow);
-  } else if (PlainKey(VK_PRIOR)) {
-    ScrollRows(-RowsShown());
-  } else if (PlainKey(VK_NEXT)) {
-    ScrollRows(RowsShown());
-  } else if (PlainKey(VK_END)) {
-    ShowRowOf(fileSize == 0 ? 0 : fileSize - 1);
-  } else if (PlainKey(VK_HOME)) {
-    ShowRowOf(0);
-  } else if (PlainKey(VK_ESCAPE)) {
-    KelmCEngineV2::CloseTopMenu();
+void Quit() {
+  if (KelmCEngineV2::mainEngine != nullptr) KelmCEngineV2::mainEngine->Quit(0);
+}
+
+void Run(KeyCommand command, uint32_t controlKeyState) {
+  switch (command) {
+    case KeyCommand::CopyText: CopyForCtrlC(controlKeyState); break;
+    case KeyCommand::CopyHex: CopySelectionAs(CopyForm::Hex); break;
+    case KeyCommand::Seek: OpenSeekForm(); break;
+    case KeyCommand::Inspector: OpenInspectorPanel(); break;
+    case KeyCommand::SelectAll: SelectWholeFile(); break;
+    case KeyCommand::OpenWith: ShowOpenWith(); break;  // "Open With" for the viewed file
+    case KeyCommand::OpenAnotherFile: OpenAnotherFile(); break;
+    case KeyCommand::Reload: LoadFile(filePath); break;
+    case KeyCommand::Mark: HandleMarkKey(); break;  // remove the mark under the mouse, or the colour-range form
+    case KeyCommand::SelectionLength: OpenLengthForm(); break;
+    case KeyCommand::QuickMark: QuickMark(); break;
+    case KeyCommand::Find: OpenSearchForm(); break;
+    case KeyCommand::MoveByLengthForward:
+      if (selectionActive) {
+        selection.start = SaturatingAdd(selection.start, selection.length);
+        AfterSelectionChange();
+      }
+      break;
+    case KeyCommand::MoveByLengthBack:
+      if (selectionActive) {
+        selection.start = SaturatingSub(selection.start, selection.length);
+        AfterSelectionChange();
+      }
+      break;
+    case KeyCommand::ScrollRowUp: ScrollRows(-1); break;
+    case KeyCommand::ScrollRowDown: ScrollRows(1); break;
+    case KeyCommand::Help: OpenHelpBox(); break;
+    // (A running search takes Esc itself, before any box or this handler.)
+    case KeyCommand::FindPrevious: FindPrevious(); break;
+    case KeyCommand::FindNext: FindNext(); break;
+    case KeyCommand::SelectionUp: MoveSelectionBack(RowLength()); break;
+    case KeyCommand::SelectionRight: MoveSelectionForward(1); break;
+    case KeyCommand::SelectionLeft: MoveSelectionBack(1); break;
+    case KeyCommand::SelectionDown: MoveSelectionForward(RowLength()); break;
+    case KeyCommand::PageUp: ScrollRows(-RowsShown()); break;
+    case KeyCommand::PageDown: ScrollRows(RowsShown()); break;
+    case KeyCommand::ShowLastRow: ShowRowOf(fileSize == 0 ? 0 : fileSize - 1); break;
+    case KeyCommand::ShowFirstRow: ShowRowOf(0); break;
+    case KeyCommand::CloseBox: KelmCEngineV2::CloseTopMenu(); break;
+    case KeyCommand::Quit: Quit(); break;  // a terminal has no window to close
   }
 }
 
@@ -136,49 +167,25 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   // The wheel turned away from the user scrolls up.
   if (mouseWheel != 0) ScrollRows(-static_cast<int64_t>(mouseWheel));
 
-  // Ctrl+C: copy the selection to the clipboard (as hex pairs with Shift);
-  // Ctrl+Y: copy it as hex pairs in any terminal.
-  HandleCopyKeys();
-  if (CtrlKey('G')) OpenSeekForm();
-  if (CtrlKey('D')) OpenInspectorPanel();
-  if (CtrlKey('A')) SelectWholeFile();
-  if (CtrlKey('O')) ShowOpenWith();  // "Open With" for the viewed file
-  if (CtrlKey('N')) OpenAnotherFile();
-  if (CtrlKey('R')) LoadFile(filePath);
-  // Ctrl+M, or Ctrl+K which every terminal tells apart from Enter: remove the
-  // mark under the mouse, or the colour-range form.
-  const bool markKey = CtrlKey(kMarkKey);
-  const bool markFallbackKey = CtrlKey(kMarkFallbackKey);
-  if (markKey || markFallbackKey) HandleMarkKey();
-  if (CtrlKey('B')) OpenLengthForm();
-  if (CtrlKey('Q')) QuickMark();
-  if (CtrlKey('F')) OpenSearchForm();
+  // A copy's message on the status row lasts while the selection does.
+  ClearCopyStatusAfterSelectionChange();
 
-  if (CtrlKey(VK_RIGHT) && selectionActive) {
-    selection.start = SaturatingAdd(selection.start, selection.length);
-    AfterSelectionChange();
+  // The table's chords in their steps' order. A command runs at most once
+  // per frame (Ctrl+M and Ctrl+K together open one form); of the navigation
+  // commands only the first one pressed is taken, the others are not tested.
+  std::vector<KeyCommand> ran;
+  bool navigated = false;
+  for (const KeyChord& chord : ChordsInStepOrder()) {
+    const bool navigation = IsNavigation(chord.command);
+    if (navigation && navigated) continue;
+    const std::optional<uint32_t> state = TakeChord(chord);
+    if (!state) continue;
+    if (navigation) navigated = true;
+    if (std::find(ran.begin(), ran.end(), chord.command) != ran.end()) continue;
+    ran.push_back(chord.command);
+    Run(chord.command, *state);
   }
-  if (CtrlKey(VK_LEFT) && selectionActive) {
-    selection.start = SaturatingSub(selection.start, selection.length);
-    AfterSelectionChange();
-  }
-  if (CtrlKey(VK_UP)) ScrollRows(-1);
-  if (CtrlKey(VK_DOWN)) ScrollRows(1);
-
-  // F1: the keys and mouse actions in a box.
-  if (PlainKey(VK_F1)) OpenHelpBox();
-
-  // F3 and Shift+F3: the next and the previous match of the last search.
-  // (A running search takes Esc itself, before any box or this handler.)
-  HandleSearchKeys();
-
-  HandleNavigationKey();
 
   // Every frame: the tooltip of the named mark under the mouse.
   ShowTipUnderMouse();
-
-  // A terminal has no window to close: q and F10 end the program.
-  if (UnmodifiedKey('Q') || PlainKey(VK_F10)) {
-    if (KelmCEngineV2::mainEngine != nullptr) KelmCEngineV2::mainEngine->Quit(0);
-  }
 }

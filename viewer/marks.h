@@ -13,11 +13,6 @@
 #include "engine/core/object.h"
 #include "viewer/viewer_state.h"
 
-// The mark command answers Ctrl+M and this key with Ctrl. A terminal without
-// the kitty keyboard protocol or modifyOtherKeys sends Ctrl+M as the same byte
-// as Enter, so Ctrl+K is the binding that works in every terminal.
-inline constexpr uint8_t kMarkKey = 'M';
-inline constexpr uint8_t kMarkFallbackKey = 'K';
 
 // The longest name the form's "Name" field takes.
 inline constexpr int32_t kMarkNameLength = 20;

@@ -6,6 +6,9 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
+#include "engine/port/hex_digits.h"
+#include "viewer/grid_geometry.h"
+#include "viewer/form_box.h"
 #include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/viewer_state.h"
@@ -19,12 +22,7 @@ namespace {
 
 // Value of one hexadecimal digit, or -1. Only the ASCII digits count: a unit
 // such as U+0161 is not the digit 'a' even though its low byte is.
-int HexDigitValue(char16_t unit) {
-  if (unit >= u'0' && unit <= u'9') return unit - u'0';
-  if (unit >= u'a' && unit <= u'f') return unit - u'a' + 10;
-  if (unit >= u'A' && unit <= u'F') return unit - u'A' + 10;
-  return -1;
-}
+int HexDigitValue(char16_t unit) { return kelm::port::HexDigitValue(unit); }
 
 // The focused hexadecimal field both forms hold, at the box's centre.
 TextInput* AddNumberField(MenuObject* box, KelmCEngineV2::ObjectCallback onFrame) {
@@ -36,26 +34,13 @@ TextInput* AddNumberField(MenuObject* box, KelmCEngineV2::ObjectCallback onFrame
   return field;
 }
 
-// A new form box on the "Menus" layer, centred on (middle of the screen, y).
-MenuObject* AddFormBox(float y, int32_t innerWidth, int32_t innerHeight) {
-  const float x = static_cast<float>(KelmCEngineV2::mainEngine->GetScreenWidth() / 2);
-  auto* box = new MenuObject(Vector2(x, y), innerWidth, innerHeight);
-  KelmCEngineV2::menusLayer->AddObject(box);
-  // An Enter pressed before the form opened (the hex view ignores Enter) must
-  // not count as this form's Enter: drop the port's record of it.
+// A number form's box. An Enter pressed before the form opened (the hex
+// view ignores Enter) must not count as this form's Enter: the port's record
+// of it is dropped.
+MenuObject* AddNumberFormBox(float y, int32_t innerWidth, int32_t innerHeight) {
+  MenuObject* box = AddFormBox(y, innerWidth, innerHeight);
   (void)kelm::port::Port().GetAsyncKeyState(kelm::port::VK_RETURN);
   return box;
-}
-
-// Closes the form that holds `input`. Normally that is the top menu; if a
-// menu was opened above the form meanwhile, that menu stays open.
-void CloseForm(Object* input) {
-  Object* box = input->parent;
-  if (box != nullptr && box->layer == KelmCEngineV2::menusLayer && !box->IsDestroyed()) {
-    box->Destroy();
-    return;
-  }
-  KelmCEngineV2::CloseTopMenu();
 }
 
 // The parsed number of the field, when Enter was pressed this frame.
@@ -68,7 +53,7 @@ std::optional<uint64_t> EnteredNumber(Object* input) {
 // First visible row for `offset`: its row, limited to what topRow can hold
 // (with one byte per row an offset above 2^63 has no signed row number).
 int64_t RowOfOffset(uint64_t offset) {
-  const uint64_t perRow = bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1;
+  const uint64_t perRow = RowLength();
   const uint64_t row = offset / perRow;
   constexpr auto kMaxRow = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
   return static_cast<int64_t>(row < kMaxRow ? row : kMaxRow);
@@ -110,14 +95,14 @@ std::optional<uint64_t> ParseHex64(TextInput& input) {
 }
 
 MenuObject* OpenSeekForm() {
-  MenuObject* box = AddFormBox(-2.0f, kSeekFormInnerWidth, kSeekFormInnerHeight);
+  MenuObject* box = AddNumberFormBox(-2.0f, kSeekFormInnerWidth, kSeekFormInnerHeight);
   AddNumberField(box, SeekToOffset);
   box->AddChild(new Object(Vector2(-9.0f, 1.0f), std::u16string(u"Seek")));
   return box;
 }
 
 MenuObject* OpenLengthForm() {
-  MenuObject* box = AddFormBox(-1.0f, kLengthFormInnerWidth, kLengthFormInnerHeight);
+  MenuObject* box = AddNumberFormBox(-1.0f, kLengthFormInnerWidth, kLengthFormInnerHeight);
   AddNumberField(box, SetSelectionLength);
   return box;
 }

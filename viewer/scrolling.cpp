@@ -1,11 +1,12 @@
 // Keeping topRow inside the offsets that exist.
 #include <limits>
 
+#include "viewer/grid_geometry.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
 int64_t MaxTopRow() {
-  const uint64_t perRow = bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1;
+  const uint64_t perRow = RowLength();
   const uint64_t rows = kMaxOffset / perRow;
   constexpr auto kMaxRow = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
   return static_cast<int64_t>(rows < kMaxRow ? rows : kMaxRow);

@@ -14,11 +14,13 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
+#include "engine/port/hex_digits.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
 #include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/offset_forms.h"
+#include "viewer/grid_geometry.h"
 #include "viewer/offset_math.h"
 #include "viewer/search_form.h"
 #include "viewer/viewer_state.h"
@@ -27,12 +29,7 @@
 
 namespace {
 
-int HexValue(char16_t unit) {
-  if (unit >= u'0' && unit <= u'9') return unit - u'0';
-  if (unit >= u'a' && unit <= u'f') return unit - u'a' + 10;
-  if (unit >= u'A' && unit <= u'F') return unit - u'A' + 10;
-  return -1;
-}
+int HexValue(char16_t unit) { return kelm::port::HexDigitValue(unit); }
 
 // Blanks between hex pairs. A tab pasted into a field arrives as U+0000.
 bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t' || unit == u'\0'; }
@@ -69,7 +66,6 @@ ParsedPattern ParseText(std::u16string text) {
 }
 
 ParsedPattern ParseHex(const std::u16string& typed) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
   SearchPattern pattern;
   size_t i = 0;
   while (i < typed.size()) {
@@ -90,8 +86,8 @@ ParsedPattern ParseHex(const std::u16string& typed) {
     }
     pattern.bytes.push_back(static_cast<uint8_t>(high * 16 + low));
     if (!pattern.display.empty()) pattern.display += u' ';
-    pattern.display += kDigits[high];
-    pattern.display += kDigits[low];
+    pattern.display += static_cast<char16_t>(kelm::port::HexDigit(static_cast<unsigned>(high)));
+    pattern.display += static_cast<char16_t>(kelm::port::HexDigit(static_cast<unsigned>(low)));
     i += 2;
   }
   return Valid(std::move(pattern));
@@ -370,7 +366,7 @@ void SetFindStatus(const std::u16string& text) {
 }
 
 uint64_t FirstVisibleByte() {
-  const uint64_t perRow = bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1;
+  const uint64_t perRow = RowLength();
   const auto row = static_cast<uint64_t>(ClampTopRow(topRow));
   return row > kMaxOffset / perRow ? kMaxOffset : row * perRow;
 }
@@ -399,7 +395,7 @@ void ShowMatch(uint64_t start, uint64_t length) {
   selectionAnchor = start;
   selectionActive = true;
 
-  const uint64_t perRow = bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1;
+  const uint64_t perRow = RowLength();
   const uint64_t row = start / perRow;
   const auto first = static_cast<uint64_t>(ClampTopRow(topRow));
   const auto shown = static_cast<uint64_t>(RowsShown());
@@ -533,20 +529,6 @@ void FindPrevious() {
   }
   const uint64_t from = selectionActive ? selection.start : FirstVisibleByte();
   StartSearch(SearchPattern(*lastPattern), from, SearchDirection::Backward);
-}
-
-void HandleSearchKeys() {
-  // Shift+F3 is looked for first: a plain F3 test takes F3 with any
-  // modifiers.
-  auto& events = KelmCEngineV2::keyEvents;
-  for (auto it = events.begin(); it != events.end(); ++it) {
-    if (it->wVirtualKeyCode == kelm::port::VK_F3 && (it->dwControlKeyState & kelm::port::SHIFT_PRESSED) != 0) {
-      events.erase(it);
-      FindPrevious();
-      break;
-    }
-  }
-  if (KelmCEngineV2::KeyPressed(static_cast<uint8_t>(kelm::port::VK_F3), false, 0)) FindNext();
 }
 
 const std::optional<SearchPattern>& LastSearchPattern() { return lastPattern; }

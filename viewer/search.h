@@ -163,8 +163,6 @@ void FindNext();
 // Shift+F3: the previous match of the last pattern, before the selection's
 // first byte (or before the first visible byte), wrapping once.
 void FindPrevious();
-// F3 and Shift+F3, for the hex view's key handler.
-void HandleSearchKeys();
 // The offset a search from the form starts at: the byte after the
 // selection, or the first visible byte when nothing is selected.
 uint64_t SearchStartAfterSelection();

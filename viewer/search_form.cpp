@@ -7,6 +7,7 @@
 #include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
 #include "engine/widgets/text_input.h"
+#include "viewer/form_box.h"
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
 
@@ -38,15 +39,6 @@ void ShowProblem(Object* line, std::u16string text, int32_t width) {
   if (text.size() > static_cast<size_t>(width)) text.resize(static_cast<size_t>(width));
   line->SetText(std::move(text));
   line->FillForeground('C');
-}
-
-void CloseForm(Object* input) {
-  Object* box = input->parent;
-  if (box != nullptr && box->layer == KelmCEngineV2::menusLayer && !box->IsDestroyed()) {
-    box->Destroy();
-    return;
-  }
-  KelmCEngineV2::CloseTopMenu();
 }
 
 // The field's Enter action. It runs while the field handles the Enter key
@@ -81,8 +73,7 @@ MenuObject* OpenSearchForm() {
   using namespace KelmCEngineV2;
   const int32_t screenWidth = mainEngine->GetScreenWidth();
   const int32_t width = InnerWidthFor(screenWidth);
-  auto* box = new MenuObject(Vector2(static_cast<float>(screenWidth / 2), -3.0f), width, kSearchFormInnerHeight);
-  menusLayer->AddObject(box);
+  MenuObject* box = AddFormBox(-3.0f, width, kSearchFormInnerHeight);
 
   const float left = -static_cast<float>((width - 1) / 2);
   std::u16string label = kSearchFormLabel;

@@ -87,6 +87,10 @@ void RenderStatusLine();
 
 // --- file window -------------------------------------------------------------------------
 void LoadFile(const std::string& path);
+// The open dialog, started in the viewed file's folder; a chosen file is
+// loaded and shown from its first row. Cancelling changes nothing. (Ctrl+N
+// and File > Open.)
+void OpenAnotherFile();
 void ReportOpenFailure();
 // Reads the bytes of `range` clipped to the file into `buffer`, which holds
 // at least `capacity` bytes; yields the count read (0 when the range starts

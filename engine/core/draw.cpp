@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/engine.h"
+#include "engine/port/hex_digits.h"
 
 namespace KelmCEngineV2 {
 
@@ -20,10 +21,7 @@ struct DigitTable {
   uint16_t foregroundAttribute[256];
   uint16_t backgroundBits[256];
   constexpr DigitTable() : value(), foregroundAttribute(), backgroundBits() {
-    for (int c = 0; c < 256; ++c) value[c] = -1;
-    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<int8_t>(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<int8_t>(c - 'A' + 10);
-    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<int8_t>(c - 'a' + 10);
+    for (int c = 0; c < 256; ++c) value[c] = static_cast<int8_t>(kelm::port::HexDigitValue(static_cast<char32_t>(c)));
     for (int c = 0; c < 256; ++c) {
       foregroundAttribute[c] = value[c] >= 0 ? static_cast<uint16_t>(value[c]) : uint16_t{0x0007};
       backgroundBits[c] = value[c] >= 0 ? static_cast<uint16_t>(value[c] << 4) : uint16_t{0};
@@ -37,7 +35,7 @@ int ColourDigitValue(char digit) { return kDigits.value[static_cast<unsigned cha
 
 char ColourDigit(int index) {
   index &= 0xF;
-  return static_cast<char>(index < 10 ? '0' + index : 'A' + index - 10);
+  return kelm::port::HexDigit(static_cast<unsigned>(index));
 }
 
 void ClearFrame(std::vector<CHAR_INFO>& cells, std::vector<uint8_t>& drawnMask) {

@@ -95,13 +95,19 @@ bool Matches(uint32_t controlState, uint16_t modifiers) {
 }
 }  // namespace
 
-bool KeyPressed(uint8_t virtualKey, bool allowHeld, uint16_t modifiers) {
+std::optional<uint32_t> TakeKeyPress(uint8_t virtualKey, uint16_t modifiers) {
   for (auto it = keyEvents.begin(); it != keyEvents.end(); ++it) {
     if (it->wVirtualKeyCode == virtualKey && Matches(it->dwControlKeyState, modifiers)) {
+      const uint32_t state = it->dwControlKeyState;
       keyEvents.erase(it);
-      return true;
+      return state;
     }
   }
+  return std::nullopt;
+}
+
+bool KeyPressed(uint8_t virtualKey, bool allowHeld, uint16_t modifiers) {
+  if (TakeKeyPress(virtualKey, modifiers)) return true;
   if (!allowHeld) return false;
   if ((modifiers & kModCtrl) && !keyHeld[VK_CONTROL]) return false;
   if ((modifiers & kModAlt) && !keyHeld[VK_MENU]) return false;

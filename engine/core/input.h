@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/core/vector2.h"
@@ -59,6 +60,10 @@ void UpdateMouseButtonEdges();
 // Consumes the first matching key-down record. With allowHeld and no record,
 // answers whether the key (and the required modifiers) is held.
 bool KeyPressed(uint8_t virtualKey, bool allowHeld, uint16_t modifiers);
+// KeyPressed without allowHeld that also tells the consumed record's
+// dwControlKeyState (for a caller that tells Shift apart itself); nothing
+// when no record matched.
+std::optional<uint32_t> TakeKeyPress(uint8_t virtualKey, uint16_t modifiers);
 // Hands over all of this poll's key-down records and empties keyEvents.
 std::vector<KEY_EVENT_RECORD> TakeKeyEvents();
 // Queries the port's asynchronous state of every key 0..254 and discards the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/port/hex_digits.h"
 #include "engine/port/read_only_file.h"
 
 namespace KelmCEngineV2 {
@@ -17,19 +18,13 @@ uint32_t Read16(std::string_view bytes, size_t at) {
 }
 
 // The value of a colour digit, or -1.
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+int DigitValue(char c) { return kelm::port::HexDigitValue(static_cast<unsigned char>(c)); }
 
 // A byte as it can be shown in a message.
 std::string Printable(char c) {
   const auto byte = static_cast<uint8_t>(c);
   if (byte >= 0x20 && byte < 0x7F) return std::string("'") + c + "'";
-  static const char kHex[] = "0123456789ABCDEF";
-  return std::string("byte ") + kHex[byte >> 4] + kHex[byte & 0xF] + " hex";
+  return std::string("byte ") + kelm::port::HexDigit(byte >> 4) + kelm::port::HexDigit(byte) + " hex";
 }
 
 struct PictureSize {

@@ -3,16 +3,17 @@
 #include <cstdint>
 #include <ostream>
 
+#include "engine/port/hex_digits.h"
+#include "engine/port/utf.h"
+
 namespace kelm::port {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 void AppendByteEscape(std::string& out, uint8_t byte) {
   out += "\\x";
-  out += kHexDigits[byte >> 4];
-  out += kHexDigits[byte & 0xF];
+  out += HexDigit(byte >> 4, true);
+  out += HexDigit(byte, true);
 }
 
 void AppendCodePointEscape(std::string& out, char32_t c) {
@@ -21,7 +22,7 @@ void AppendCodePointEscape(std::string& out, char32_t c) {
   for (int shift = 20; shift >= 0; shift -= 4) {
     const unsigned digit = (c >> shift) & 0xF;
     if (digit != 0 || started || shift <= 12) {
-      out += kHexDigits[digit];
+      out += HexDigit(digit, true);
       started = true;
     }
   }
@@ -32,29 +33,10 @@ void AppendCodePointEscape(std::string& out, char32_t c) {
 // or 0 when the byte there does not start one (overlong forms, surrogates
 // and values above U+10FFFF are not well formed).
 size_t DecodeAt(const unsigned char* s, size_t n, size_t i, char32_t& c) {
-  const unsigned char lead = s[i];
-  size_t length = 0;
-  char32_t minimum = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, c = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (n - i < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((s[i + k] & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (s[i + k] & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
+  const Utf8Step step = DecodeUtf8Step(s + i, n - i);
+  if (step.kind != Utf8Step::Kind::Character) return 0;
+  c = step.codePoint;
+  return step.length;
 }
 
 // Characters above ASCII that change how a terminal shows the text around

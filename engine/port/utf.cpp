@@ -24,6 +24,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
+}  // namespace
 
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
@@ -34,7 +35,39 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
   }
 }
-}  // namespace
+
+Utf8Step DecodeUtf8Step(const unsigned char* p, size_t n) {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) return {Utf8Step::Kind::Character, 1, lead};
+  size_t length = 0;
+  char32_t c = 0;
+  // The range of the second byte: narrower after the leads whose full range
+  // would allow overlong forms (E0, F0), surrogates (ED) or values above
+  // U+10FFFF (F4).
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return {Utf8Step::Kind::Invalid, 1, 0};  // a continuation byte, C0, C1 or F5-FF
+  }
+  for (size_t k = 1; k < length; ++k) {
+    if (k >= n) return {Utf8Step::Kind::Incomplete, 0, 0};
+    const unsigned char b = p[k];
+    const unsigned char lo = k == 1 ? low : 0x80;
+    const unsigned char hi = k == 1 ? high : 0xBF;
+    if (b < lo || b > hi) return {Utf8Step::Kind::Invalid, k, 0};
+    c = (c << 6) | (b & 0x3F);
+  }
+  return {Utf8Step::Kind::Character, length, c};
+}
 
 std::string ToUtf8(const std::u16string& text) {
   std::string out;
@@ -60,38 +93,15 @@ std::u16string FromUtf8(const std::string& text) {
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
-    const unsigned char lead = s[i];
-    int length = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, c = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, c = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, c = lead & 0x07, minimum = 0x10000;
+    const Utf8Step step = DecodeUtf8Step(s + i, n - i);
+    if (step.kind == Utf8Step::Kind::Character) {
+      AppendUtf16(out, step.codePoint);
+      i += step.length;
     } else {
+      // Each byte that does not start a well-formed sequence is one U+FFFD.
       out += static_cast<char16_t>(kReplacement);
       ++i;
-      continue;
     }
-    bool ok = i + static_cast<size_t>(length) <= n;
-    for (int k = 1; ok && k < length; ++k) {
-      const unsigned char b = s[i + static_cast<size_t>(k)];
-      if ((b & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (b & 0x3F);
-    }
-    if (!ok || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += static_cast<char16_t>(kReplacement);
-      ++i;
-      continue;
-    }
-    AppendUtf16(out, c);
-    i += static_cast<size_t>(length);
   }
   return out;
 }

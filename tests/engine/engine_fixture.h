@@ -10,6 +10,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
+#include "engine/port/hex_digits.h"
 #include "engine/port/virtual/virtual_console.h"
 
 namespace kelm::test {
@@ -50,8 +51,7 @@ class EngineTest : public ::testing::Test {
   std::string ColourRow(int row, bool background = false) const {
     std::string digits;
     for (int c = 0; c < console.frameWidth; ++c) {
-      const int value = (console.AttributeAt(c, row) >> (background ? 4 : 0)) & 0xF;
-      digits += "0123456789ABCDEF"[value];
+      digits += kelm::port::HexDigit(static_cast<unsigned>(console.AttributeAt(c, row) >> (background ? 4 : 0)));
     }
     return digits;
   }

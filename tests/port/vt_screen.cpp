@@ -95,37 +95,22 @@ void VtScreen::Feed(std::string_view bytes) {
 }
 
 size_t VtScreen::ParseUtf8(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = 0;
-  char32_t c = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, c = lead & 0x07, minimum = 0x10000;
+  const Utf8Step step = DecodeUtf8Step(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  switch (step.kind) {
+    case Utf8Step::Kind::Incomplete:
+      return 0;  // wait for the rest
+    case Utf8Step::Kind::Invalid:
+      Error("ill-formed UTF-8 " + Printable(text.substr(0, std::min(text.size(), step.length + 1))));
+      return step.length;
+    case Utf8Step::Kind::Character:
+      break;
+  }
+  if (step.codePoint >= 0x80 && step.codePoint <= 0x9F) {
+    Error("C1 control " + Printable(text.substr(0, step.length)));
   } else {
-    Error("invalid UTF-8 lead byte " + Printable(text.substr(0, 1)));
-    return 1;
+    Print(step.codePoint);
   }
-  for (size_t i = 1; i < length; ++i) {
-    if (i >= text.size()) return 0;
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xC0) != 0x80) {
-      Error("truncated UTF-8 sequence " + Printable(text.substr(0, i + 1)));
-      return i;
-    }
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    Error("malformed UTF-8 " + Printable(text.substr(0, length)));
-  } else if (c >= 0x80 && c <= 0x9F) {
-    Error("C1 control " + Printable(text.substr(0, length)));
-  } else {
-    Print(c);
-  }
-  return length;
+  return step.length;
 }
 
 void VtScreen::Print(char32_t ch) {

@@ -1,5 +1,5 @@
 // Faults the random soak found, each kept as a plain test of its own.
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

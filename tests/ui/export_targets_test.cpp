@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/file_actions.h"
 
 namespace viewer_test {

@@ -13,7 +13,7 @@
 #include "engine/port/atomic_file_writer.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/file_actions.h"
 
 namespace viewer_test {
@@ -132,13 +132,6 @@ TEST_F(FileActions, OpenOfAFileThatCannotBeOpenedShowsTheFailure) {
   ChooseFromFileMenu(0);
   EXPECT_EQ(OpenBoxes(), 1u);
   EXPECT_NE(ScreenText().find("Failed to open: \"missing.bin\""), std::string::npos) << ScreenText();
-}
-
-TEST(FileActionFolders, FolderOfAPath) {
-  EXPECT_EQ(FolderOf("/home/ann/a.bin"), "/home/ann");
-  EXPECT_EQ(FolderOf("/a.bin"), "/");
-  EXPECT_EQ(FolderOf("a.bin"), "");
-  EXPECT_EQ(FolderOf("sub/a.bin"), "sub");
 }
 
 // --- Reload ------------------------------------------------------------------------------

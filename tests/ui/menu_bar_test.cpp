@@ -1,7 +1,7 @@
 // The menu bar on the top row and the File drop-down.
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/menu_bar.h"
 
 namespace viewer_test {
@@ -11,10 +11,22 @@ using MenuBar = ViewerTest;
 
 TEST_F(MenuBar, ButtonsOnTheTopRow) {
   Start(Counting(10), 39, 10);
-  // "[ File ]" centred on column 8, "[ Settings ]" centred on column 22.
-  EXPECT_EQ(Row(0), "     [ File ]    [ Settings ]");
-  EXPECT_EQ(Foreground(0, 5, 8), "C777777C") << "brackets in light red";
-  EXPECT_EQ(Foreground(0, 17, 12), "C7777777777C");
+  // "[ File ]" centred on column 8, "[ Settings ]" centred on column 22,
+  // their brackets in light red.
+  ExpectScreen(*console,
+               {
+                   "     [ File ]    [ Settings ]",
+                   "----------------+-------------+-------",
+                   "0000000000000000| 00 01 02 03 |. . . .",
+                   "0000000000000004| 04 05 06 07 |. . . .",
+                   "0000000000000008| 08 09       |. .",
+                   "000000000000000C|             |",
+                   "0000000000000010|             |",
+                   "0000000000000014|             |",
+                   "----------------+-------------+-------",
+                   "----------------",
+               },
+               {".....C777777C....C7777777777C"});
 }
 
 TEST_F(MenuBar, ScreenObjectsAtTheirPlaces) {
@@ -39,12 +51,18 @@ TEST_F(MenuBar, FileOpensTheDropDownBelowTheButton) {
   Click(7, 0);
   ASSERT_EQ(OpenBoxes(), 1u);
   // The box's top-left corner at the button's left column, one row below.
-  EXPECT_EQ(Row(1).substr(5, 15), "+-------------+");
-  EXPECT_EQ(Row(2).substr(5, 15), "| Open        |");
-  EXPECT_EQ(Row(3).substr(5, 15), "| Open With   |");
-  EXPECT_EQ(Row(4).substr(5, 15), "| Reload      |");
-  EXPECT_EQ(Row(5).substr(5, 15), "| Export      |");
-  EXPECT_EQ(Row(6).substr(5, 15), "+-------------+");
+  ExpectScreen(*console, {
+                             "     [ File ]    [ Settings ]",
+                             "-----+-------------+----------+-------",
+                             "00000| Open        | 01 02 03 |. . . .",
+                             "00000| Open With   | 05 06 07 |. . . .",
+                             "00000| Reload      | 09       |. .",
+                             "00000| Export      |          |",
+                             "00000+-------------+          |",
+                             "0000000000000014|             |",
+                             "----------------+-------------+-------",
+                             "----------------",
+                         });
   EXPECT_EQ(selectionActive, false) << "the press did not reach the grid";
 }
 

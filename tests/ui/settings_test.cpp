@@ -11,7 +11,7 @@
 #include "engine/port/process_path.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "ui/settings_panel.h"
 
 namespace viewer_test {

@@ -15,7 +15,7 @@
 
 #include "engine/port/utf.h"
 #include "ui/file_actions.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

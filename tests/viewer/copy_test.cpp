@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/viewer/marks_copy_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/copy.h"
 
 namespace marks_copy_test {

@@ -12,18 +12,21 @@ std::u16string Decode(const std::vector<uint8_t>& bytes) {
 
 // ---- CharacterText ---------------------------------------------------------
 
-TEST(CharacterText, ControlCodesHaveTheirAbbreviations) {
-  EXPECT_EQ(CharacterText(0), u"NULL");
-  EXPECT_EQ(CharacterText(1), u"SOH");
-  EXPECT_EQ(CharacterText(8), u"BS");
-  EXPECT_EQ(CharacterText(9), u"TAB");
-  EXPECT_EQ(CharacterText(10), u"LF");
-  EXPECT_EQ(CharacterText(13), u"CR");
-  EXPECT_EQ(CharacterText(16), u"DLE");
-  EXPECT_EQ(CharacterText(20), u"DC4");
-  EXPECT_EQ(CharacterText(27), u"ESC");
-  EXPECT_EQ(CharacterText(31), u"US");
-  EXPECT_EQ(CharacterText(127), u"DEL");
+struct CharacterCase {
+  uint16_t code;
+  std::u16string text;
+};
+
+TEST(CharacterText, ControlCodesHaveTheirAbbreviationsOtherCodesAreThemselves) {
+  const CharacterCase cases[] = {
+      // Control codes: their abbreviations.
+      {0, u"NULL"}, {1, u"SOH"}, {8, u"BS"}, {9, u"TAB"}, {10, u"LF"}, {13, u"CR"},
+      {16, u"DLE"}, {20, u"DC4"}, {27, u"ESC"}, {31, u"US"}, {127, u"DEL"},
+      // Every other code: itself, as one unit.
+      {32, u" "}, {0x41, u"A"}, {126, u"~"}, {128, std::u16string(1, char16_t{0x80})}, {0xE9, u"\u00E9"},
+      {0x0A00, std::u16string(1, char16_t{0x0A00})}, {0xFFFF, std::u16string(1, char16_t{0xFFFF})},
+  };
+  for (const CharacterCase& c : cases) EXPECT_EQ(CharacterText(c.code), c.text) << c.code;
 }
 
 TEST(CharacterText, EveryControlCodeIsANameNeverTheRawCode) {
@@ -36,49 +39,70 @@ TEST(CharacterText, EveryControlCodeIsANameNeverTheRawCode) {
   }
 }
 
-TEST(CharacterText, OtherCodesAreThemselves) {
-  EXPECT_EQ(CharacterText(32), u" ");
-  EXPECT_EQ(CharacterText(0x41), u"A");
-  EXPECT_EQ(CharacterText(126), u"~");
-  EXPECT_EQ(CharacterText(128), std::u16string(1, char16_t{0x80}));
-  EXPECT_EQ(CharacterText(0xE9), u"\u00E9");
-  EXPECT_EQ(CharacterText(0x0A00), std::u16string(1, char16_t{0x0A00}));
-  EXPECT_EQ(CharacterText(0xFFFF), std::u16string(1, char16_t{0xFFFF}));
-}
-
 // ---- DecodeUtf8 ------------------------------------------------------------
 
-TEST(DecodeUtf8, WellFormedSequencesOfOneToThreeBytes) {
-  EXPECT_EQ(Decode({0x41}), u"A");
-  EXPECT_EQ(Decode({0x00}), std::u16string(1, u'\0'));
-  EXPECT_EQ(Decode({0x7F}), u"\u007F");
-  EXPECT_EQ(Decode({0xC2, 0x80}), u"\u0080");
-  EXPECT_EQ(Decode({0xC3, 0xA9}), u"\u00E9");
-  EXPECT_EQ(Decode({0xDF, 0xBF}), u"\u07FF");
-  EXPECT_EQ(Decode({0xE0, 0xA0, 0x80}), u"\u0800");
-  EXPECT_EQ(Decode({0xE2, 0x82, 0xAC}), u"\u20AC");
-  EXPECT_EQ(Decode({0xEF, 0xBF, 0xBF}), std::u16string(1, char16_t{0xFFFF}));
+struct Utf8Case {
+  std::vector<uint8_t> bytes;
+  std::u16string units;  // empty: decodes to nothing
+  const char* what;
+};
+
+void ExpectDecodes(const std::vector<Utf8Case>& cases) {
+  for (const Utf8Case& c : cases) {
+    EXPECT_EQ(Decode(c.bytes), c.units) << c.what << ": " << ::testing::PrintToString(c.bytes);
+  }
 }
 
-TEST(DecodeUtf8, OneUnitPerCharacter) {
-  EXPECT_EQ(Decode({0x41, 0x42}), u"AB");
-  EXPECT_EQ(Decode({0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}), u"A\u00E9\u20AC");
-  EXPECT_EQ(Decode({}), u"");
+TEST(DecodeUtf8, WellFormedSequencesGiveOneUnitPerCharacter) {
+  ExpectDecodes({
+      {{0x41}, u"A", "ASCII"},
+      {{0x00}, std::u16string(1, u'\0'), "NUL"},
+      {{0x7F}, u"\u007F", "DEL"},
+      {{0xC2, 0x80}, u"\u0080", "smallest two-byte"},
+      {{0xC3, 0xA9}, u"\u00E9", "two bytes"},
+      {{0xDF, 0xBF}, u"\u07FF", "largest two-byte"},
+      {{0xE0, 0xA0, 0x80}, u"\u0800", "smallest three-byte"},
+      {{0xE2, 0x82, 0xAC}, u"\u20AC", "three bytes"},
+      {{0xEF, 0xBF, 0xBF}, std::u16string(1, char16_t{0xFFFF}), "largest three-byte"},
+      {{0xED, 0x9F, 0xBF}, u"\uD7FF", "just below the surrogates"},
+      {{0x41, 0x42}, u"AB", "two characters"},
+      {{0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}, u"A\u00E9\u20AC", "one, two and three bytes"},
+      {{}, u"", "no bytes"},
+      // Four bytes become a surrogate pair.
+      {{0xF0, 0x9F, 0x98, 0x80}, std::u16string{char16_t{0xD83D}, char16_t{0xDE00}}, "U+1F600"},
+      {{0xF4, 0x8F, 0xBF, 0xBF}, std::u16string{char16_t{0xDBFF}, char16_t{0xDFFF}}, "U+10FFFF"},
+  });
 }
 
-TEST(DecodeUtf8, FourByteSequenceBecomesASurrogatePair) {
-  const std::u16string units = Decode({0xF0, 0x9F, 0x98, 0x80});  // U+1F600
-  ASSERT_EQ(units.size(), 2u);
-  EXPECT_EQ(units[0], char16_t{0xD83D});
-  EXPECT_EQ(units[1], char16_t{0xDE00});
-  EXPECT_EQ(Decode({0xF4, 0x8F, 0xBF, 0xBF}).size(), 2u);  // U+10FFFF
-}
-
-TEST(DecodeUtf8, TruncatedSequencesDecodeToNothing) {
-  EXPECT_EQ(Decode({0xC3}), u"");
-  EXPECT_EQ(Decode({0xE2, 0x82}), u"");
-  EXPECT_EQ(Decode({0xF0, 0x9F, 0x98}), u"");
-  EXPECT_EQ(Decode({0x41, 0xC3}), u"");
+TEST(DecodeUtf8, IllFormedInputDecodesToNothing) {
+  ExpectDecodes({
+      // Cut short.
+      {{0xC3}, u"", "two-byte lead alone"},
+      {{0xE2, 0x82}, u"", "three-byte sequence cut short"},
+      {{0xF0, 0x9F, 0x98}, u"", "four-byte sequence cut short"},
+      {{0x41, 0xC3}, u"", "a character, then a lead alone"},
+      // Lone continuation bytes and impossible leads.
+      {{0x80}, u"", "continuation byte"},
+      {{0xBF}, u"", "last continuation byte"},
+      {{0x41, 0x80}, u"", "a character, then a continuation byte"},
+      {{0xF8, 0x88, 0x80, 0x80, 0x80}, u"", "five-byte form"},
+      {{0xFC, 0x84, 0x80, 0x80, 0x80, 0x80}, u"", "six-byte form"},
+      {{0xFE}, u"", "FE"},
+      {{0xFF}, u"", "FF"},
+      {{0xF5, 0x80, 0x80, 0x80}, u"", "beyond U+10FFFF"},
+      // Overlong forms.
+      {{0xC0, 0x80}, u"", "U+0000 in two bytes"},
+      {{0xC1, 0xBF}, u"", "U+007F in two bytes"},
+      {{0xE0, 0x80, 0x80}, u"", "U+0000 in three bytes"},
+      {{0xE0, 0x9F, 0xBF}, u"", "U+07FF in three bytes"},
+      {{0xF0, 0x8F, 0xBF, 0xBF}, u"", "U+FFFF in four bytes"},
+      // Bad following bytes and surrogates.
+      {{0xC3, 0x41}, u"", "second byte not a continuation"},
+      {{0xE2, 0x82, 0x41}, u"", "third byte not a continuation"},
+      {{0xE2, 0xC3, 0xA9}, u"", "a lead inside a sequence"},
+      {{0xED, 0xA0, 0x80}, u"", "U+D800"},
+      {{0xED, 0xBF, 0xBF}, u"", "U+DFFF"},
+  });
 }
 
 TEST(DecodeUtf8, NeverReadsPastTheGivenBytes) {
@@ -88,34 +112,6 @@ TEST(DecodeUtf8, NeverReadsPastTheGivenBytes) {
   EXPECT_EQ(DecodeUtf8(euro.data(), 1), u"");
   EXPECT_EQ(DecodeUtf8(euro.data(), 0), u"");
   EXPECT_EQ(DecodeUtf8(euro.data(), 3), u"\u20AC");
-}
-
-TEST(DecodeUtf8, LoneContinuationAndImpossibleLeadBytesDecodeToNothing) {
-  EXPECT_EQ(Decode({0x80}), u"");
-  EXPECT_EQ(Decode({0xBF}), u"");
-  EXPECT_EQ(Decode({0x41, 0x80}), u"");
-  EXPECT_EQ(Decode({0xF8, 0x88, 0x80, 0x80, 0x80}), u"");
-  EXPECT_EQ(Decode({0xFC, 0x84, 0x80, 0x80, 0x80, 0x80}), u"");
-  EXPECT_EQ(Decode({0xFE}), u"");
-  EXPECT_EQ(Decode({0xFF}), u"");
-  EXPECT_EQ(Decode({0xF5, 0x80, 0x80, 0x80}), u"");  // beyond U+10FFFF
-}
-
-TEST(DecodeUtf8, OverlongFormsDecodeToNothing) {
-  EXPECT_EQ(Decode({0xC0, 0x80}), u"");        // U+0000 in two bytes
-  EXPECT_EQ(Decode({0xC1, 0xBF}), u"");        // U+007F in two bytes
-  EXPECT_EQ(Decode({0xE0, 0x80, 0x80}), u"");  // U+0000 in three bytes
-  EXPECT_EQ(Decode({0xE0, 0x9F, 0xBF}), u"");  // U+07FF in three bytes
-  EXPECT_EQ(Decode({0xF0, 0x8F, 0xBF, 0xBF}), u"");
-}
-
-TEST(DecodeUtf8, BadFollowingBytesAndSurrogatesDecodeToNothing) {
-  EXPECT_EQ(Decode({0xC3, 0x41}), u"");
-  EXPECT_EQ(Decode({0xE2, 0x82, 0x41}), u"");
-  EXPECT_EQ(Decode({0xE2, 0xC3, 0xA9}), u"");
-  EXPECT_EQ(Decode({0xED, 0xA0, 0x80}), u"");  // U+D800
-  EXPECT_EQ(Decode({0xED, 0xBF, 0xBF}), u"");  // U+DFFF
-  EXPECT_EQ(Decode({0xED, 0x9F, 0xBF}), u"\uD7FF");
 }
 
 // ---- character rows --------------------------------------------------------

@@ -194,79 +194,67 @@ TEST_F(InspectorTest, ThreeBytesHaveNoFloatOrCharacter) {
   ExpectRecord(utf8Char, u"", u"---");
 }
 
-TEST_F(InspectorTest, EightOnesAndTheSmallestSignedValue) {
-  Refresh({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-  ExpectRecord(leUnsigned, u"64", u"18446744073709551615");
-  ExpectRecord(leSigned, u"64", u"-1");
+// One record after a refresh on these bytes.
+struct RecordCase {
+  std::vector<uint8_t> bytes;
+  const InspectorValue* record;
+  std::u16string suffix;
+  std::u16string value;
+};
 
-  Refresh({0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
-  ExpectRecord(beSigned, u"64", u"-9223372036854775808");
+TEST_F(InspectorTest, RefreshDecodesEachRecord) {
+  const std::vector<RecordCase> cases = {
+      // Eight ones and the smallest signed value.
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, &leUnsigned, u"64", u"18446744073709551615"},
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, &leSigned, u"64", u"-1"},
+      {{0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, &beSigned, u"64", u"-9223372036854775808"},
+      // Half, single and double floats in both orders.
+      {{0x00, 0x3C}, &leFloat, u"Half", u"1.000000"},
+      {{0x00, 0x3C}, &beFloat, u"Half", u"0.000004"},
+      {{0x00, 0x00, 0x80, 0x3F}, &leFloat, u"Single", u"1.000000"},
+      {{0x00, 0x00, 0x80, 0x3F}, &beFloat, u"Single", u"0.000000"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F}, &leFloat, u"Double", u"1.000000"},
+      // Wide characters in both orders; NUL and DEL by their names.
+      {{0x0A, 0x00}, &leChar, u"wchar", u"LF"},
+      {{0x0A, 0x00}, &beChar, u"wchar", std::u16string(1, char16_t{0x0A00})},
+      {{0x00}, &leChar, u"char", u"NULL"},
+      {{0x00}, &beChar, u"char", u"NULL"},
+      {{0x7F}, &leChar, u"char", u"DEL"},
+      // The UTF-8 row shows one character only.
+      {{0xC3, 0xA9}, &utf8Char, u"", u"\u00E9"},
+      {{0x41, 0x42}, &utf8Char, u"", u"---"},
+  };
+  for (const RecordCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.bytes));
+    Refresh(c.bytes);
+    ExpectRecord(*c.record, c.suffix, c.value);
+  }
 }
 
-TEST_F(InspectorTest, HalfFloatsInBothOrders) {
-  Refresh({0x00, 0x3C});
-  ExpectRecord(leFloat, u"Half", u"1.000000");
-  ExpectRecord(beFloat, u"Half", u"0.000004");
-}
+// A refresh that shows nothing at all: what was read, of how long a
+// selection, and whether it is active.
+struct NothingCase {
+  std::vector<uint8_t> read;
+  uint64_t selectionLength;
+  bool active;
+  const char* what;
+};
 
-TEST_F(InspectorTest, SingleFloatsInBothOrders) {
-  Refresh({0x00, 0x00, 0x80, 0x3F});
-  ExpectRecord(leFloat, u"Single", u"1.000000");
-  ExpectRecord(beFloat, u"Single", u"0.000000");
-}
-
-TEST_F(InspectorTest, DoubleFloat) {
-  Refresh({0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F});
-  ExpectRecord(leFloat, u"Double", u"1.000000");
-}
-
-TEST_F(InspectorTest, WideCharactersInBothOrders) {
-  Refresh({0x0A, 0x00});
-  ExpectRecord(leChar, u"wchar", u"LF");
-  ExpectRecord(beChar, u"wchar", std::u16string(1, char16_t{0x0A00}));
-}
-
-TEST_F(InspectorTest, NullAndDeleteBytes) {
-  Refresh({0x00});
-  ExpectRecord(leChar, u"char", u"NULL");
-  ExpectRecord(beChar, u"char", u"NULL");
-  Refresh({0x7F});
-  ExpectRecord(leChar, u"char", u"DEL");
-}
-
-TEST_F(InspectorTest, Utf8RowShowsOneCharacterOnly) {
-  Refresh({0xC3, 0xA9});
-  ExpectRecord(utf8Char, u"", u"\u00E9");
-  Refresh({0x41, 0x42});
-  ExpectRecord(utf8Char, u"", u"---");
-}
-
-TEST_F(InspectorTest, NineBytesShowNothing) {
-  const StatusTexts texts = Refresh({1, 2, 3, 4, 5, 6, 7, 8, 9});
-  ExpectAllEmpty();
-  EXPECT_EQ(texts.bin, u"");
-  EXPECT_EQ(texts.dec, u"");
-}
-
-TEST_F(InspectorTest, HugeSelectionShowsNothingWhateverWasRead) {
-  const StatusTexts texts = RefreshWith({0x41}, uint64_t{1} << 40, true);
-  ExpectAllEmpty();
-  EXPECT_EQ(texts.bin, u"");
-  EXPECT_EQ(texts.dec, u"");
-}
-
-TEST_F(InspectorTest, NoSelectionShowsNothing) {
-  const StatusTexts texts = RefreshWith({0x41}, 1, false);
-  ExpectAllEmpty();
-  EXPECT_EQ(texts.bin, u"");
-  EXPECT_EQ(texts.dec, u"");
-}
-
-TEST_F(InspectorTest, SelectionBeyondTheEndReadsNothing) {
-  const StatusTexts texts = RefreshWith({}, 1, true);
-  ExpectAllEmpty();
-  EXPECT_EQ(texts.bin, u"");
-  EXPECT_EQ(texts.dec, u"");
+TEST_F(InspectorTest, RefreshShowsNothing) {
+  const std::vector<NothingCase> cases = {
+      {{1, 2, 3, 4, 5, 6, 7, 8, 9}, 9, true, "nine bytes"},
+      {{0x41}, uint64_t{1} << 40, true, "a huge selection, whatever was read"},
+      {{0x41}, 1, false, "no selection"},
+      {{}, 1, true, "a selection beyond the end reads nothing"},
+      {{}, 0, true, "an empty selection"},
+  };
+  for (const NothingCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const StatusTexts texts = RefreshWith(c.read, c.selectionLength, c.active);
+    ExpectAllEmpty();
+    EXPECT_EQ(texts.bin, u"");
+    EXPECT_EQ(texts.dec, u"");
+  }
 }
 
 TEST_F(InspectorTest, SelectionCutByTheEndDecodesWhatWasRead) {
@@ -284,12 +272,6 @@ TEST_F(InspectorTest, MoreBytesThanSelectedAreIgnored) {
   RefreshInspectorFrom(bytes.data(), bytes.size(), 1, true, texts.bin, texts.dec);
   ExpectRecord(leUnsigned, u"8", u"65");
   EXPECT_EQ(texts.bin, u"01000001");
-}
-
-TEST_F(InspectorTest, EmptySelectionShowsNothing) {
-  const StatusTexts texts = RefreshWith({}, 0, true);
-  ExpectAllEmpty();
-  EXPECT_EQ(texts.dec, u"");
 }
 
 TEST_F(InspectorTest, StatusShowsTheChosenRow) {

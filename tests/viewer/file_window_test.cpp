@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/port/utf.h"
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {
@@ -106,8 +106,18 @@ TEST_F(FileWindow, FileThatShrankAfterLoading) {
   topRow = 11;  // bytes 44 .. 67: 44 .. 49 still exist
   RefreshGrid();
   Frame();
-  EXPECT_EQ(Row(2), "000000000000002C| 2C 2D 2E 2F |, - . /");
-  EXPECT_EQ(Row(3), "0000000000000030| 30 31       |0 1");
+  ExpectScreen(*console, {
+                             "     [ File ]    [ Settings ]",
+                             "----------------+-------------+-------",
+                             "000000000000002C| 2C 2D 2E 2F |, - . /",
+                             "0000000000000030| 30 31       |0 1",
+                             "0000000000000034|             |",
+                             "0000000000000038|             |",
+                             "000000000000003C|             |",
+                             "0000000000000040|             |",
+                             "----------------+-------------+-------",
+                             "----------------",
+                         });
   EXPECT_EQ(Row(4), "0000000000000034|             |") << "bytes that could not be read are blank";
 }
 
@@ -212,8 +222,21 @@ TEST_F(FileWindow, ReloadKeepsViewSelectionAndMarks) {
   EXPECT_TRUE(selectionActive);
   EXPECT_EQ(selection.start, 13u);
   ASSERT_EQ(markedRanges.size(), 1u);
-  EXPECT_EQ(Row(2), "000000000000000C| 58 58 58 58 |X X X X");
-  EXPECT_EQ(Background(2, 18, 11), "22244000000") << "mark and selection are painted again";
+  // The mark (background 2) and the selection (4) are painted again.
+  ExpectScreen(*console,
+               {
+                   "     [ File ]    [ Settings ]",
+                   "----------------+-------------+-------",
+                   "000000000000000C| 58 58 58 58 |X X X X",
+                   "0000000000000010| 58 58 58 58 |X X X X",
+                   "0000000000000014| 58 58 58 58 |X X X X",
+                   "0000000000000018| 58 58 58 58 |X X X X",
+                   "000000000000001C| 58 58 58 58 |X X X X",
+                   "0000000000000020| 58 58 58 58 |X X X X",
+                   "----------------+-------------+-------",
+                   "000000000000000D  len: 000000000000000",
+               },
+               {}, {"", "", "000000000000000000222440000000022400000"});
 }
 
 TEST_F(FileWindow, SparseTebibyteFileOpensAtOnce) {
@@ -225,8 +248,18 @@ TEST_F(FileWindow, SparseTebibyteFileOpensAtOnce) {
   Key(kelm::port::VK_END);
   const auto took = std::chrono::steady_clock::now() - began;
   EXPECT_EQ(topRow, static_cast<int64_t>((kTebibyte - 1) / 4));
-  EXPECT_EQ(Row(2), "000000FFFFFFFFFC| 00 00 4F 4B |. . O K");
-  EXPECT_EQ(Row(3), "0000010000000000|             |");
+  ExpectScreen(*console, {
+                             "     [ File ]    [ Settings ]",
+                             "----------------+-------------+-------",
+                             "000000FFFFFFFFFC| 00 00 4F 4B |. . O K",
+                             "0000010000000000|             |",
+                             "0000010000000004|             |",
+                             "0000010000000008|             |",
+                             "000001000000000C|             |",
+                             "0000010000000010|             |",
+                             "----------------+-------------+-------",
+                             "----------------",
+                         });
   EXPECT_LT(took, std::chrono::seconds(2));
 }
 

@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

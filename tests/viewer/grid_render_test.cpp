@@ -2,7 +2,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "viewer/help_box.h"
 #include "viewer/help_text.h"
-#include "viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

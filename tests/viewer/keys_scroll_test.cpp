@@ -1,5 +1,5 @@
 // Scrolling and the other keys of the hex view, in the key handler's order.
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/widgets/menu_object.h"
-#include "tests/viewer/marks_copy_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/mark_list.h"
 #include "viewer/marks.h"
 

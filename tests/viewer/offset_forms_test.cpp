@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/widgets/text_input.h"
-#include "decoded_ui_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/offset_forms.h"
 
 namespace inspector_ui_test {
@@ -28,7 +28,7 @@ int CharX(int k) { return 3 * kBytesPerRow + 19 + 2 * k; }
 
 // The text field of the topmost open form.
 TextInput* FormField(const InspectorUiTest& test) {
-  const std::vector<Object*> boxes = test.OpenBoxes();
+  const std::vector<Object*> boxes = test.LiveBoxes();
   if (boxes.empty()) return nullptr;
   for (Object* child : boxes.back()->GetChildren()) {
     if (auto* field = dynamic_cast<TextInput*>(child)) return field;
@@ -47,7 +47,7 @@ size_t SeekMarks() {
 TEST_F(FormTest, CtrlGOpensTheSeekBoxWithAFocusedHexField) {
   Start(CountingBytes(1000));
   CtrlKey('G');
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   TextInput* field = FormField(*this);
   ASSERT_NE(field, nullptr);
   EXPECT_TRUE(field->IsFocused());
@@ -67,7 +67,7 @@ TEST_F(FormTest, Seeking1a0ShowsRow20FirstAndMarksTheByteGrey) {
   ASSERT_EQ(FormField(*this)->value, u"1a0");
   Enter();
 
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_EQ(topRow, 20);
   ASSERT_EQ(markedRanges.size(), 1u);
   const MarkedRange& mark = markedRanges[0];
@@ -151,7 +151,7 @@ TEST_F(FormTest, SeekingTheLastOffsetKeepsTopRowInRange) {
   CtrlKey('G');
   Type("ffffffffffffffff");
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   constexpr uint64_t kLast = std::numeric_limits<uint64_t>::max();
   EXPECT_EQ(static_cast<uint64_t>(topRow), kLast / 20);
   ASSERT_EQ(markedRanges.size(), 1u);
@@ -166,9 +166,9 @@ TEST_F(FormTest, EnterOnAnEmptySeekFieldClosesTheFormWithoutScrolling) {
   const int64_t before = topRow;
   ASSERT_GT(before, 0);
   CtrlKey('G');
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_EQ(topRow, before);
   EXPECT_TRUE(markedRanges.empty());
   EXPECT_TRUE(console->messageBoxes.empty());
@@ -185,7 +185,7 @@ TEST_F(FormTest, APastedSeventeenDigitNumberIsRefusedWholeAndSixteenSeek) {
   Key('V', LEFT_CTRL_PRESSED, u'\x16');
   ASSERT_EQ(FormField(*this)->value, u"1234567890123456");
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_TRUE(console->messageBoxes.empty());
   ASSERT_EQ(markedRanges.size(), 1u);
   EXPECT_EQ(markedRanges[0].start, 0x1234567890123456u);
@@ -200,7 +200,7 @@ TEST_F(FormTest, AnOverLongEntryShowsTheMessageBoxAndKeepsTheFormOpen) {
   ASSERT_EQ(console->messageBoxes.size(), 1u);
   EXPECT_EQ(console->messageBoxes[0].first, u"The number cant be bigger than 64 bits (8 bytes) big");
   EXPECT_EQ(console->messageBoxes[0].second, u"Number to big!");
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
   EXPECT_EQ(topRow, 0);
   EXPECT_TRUE(markedRanges.empty());
 }
@@ -212,7 +212,7 @@ TEST_F(FormTest, AnEntryThatIsNotHexadecimalIsRefusedWithAMessage) {
   Enter();
   ASSERT_EQ(console->messageBoxes.size(), 1u);
   EXPECT_EQ(console->messageBoxes[0].second, kNotHexCaption);
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
   EXPECT_TRUE(markedRanges.empty());
 }
 
@@ -221,7 +221,7 @@ TEST_F(FormTest, AnEnterPressedBeforeTheFormOpenedDoesNotCount) {
   console->SetKeyPressedSinceQuery(kelm::port::VK_RETURN);  // Enter in the hex view
   CtrlKey('G');
   Frame(3);
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
 }
 
 TEST_F(FormTest, EnterActsEvenAfterTheFieldLostTheFocus) {
@@ -229,10 +229,10 @@ TEST_F(FormTest, EnterActsEvenAfterTheFieldLostTheFocus) {
   CtrlKey('G');
   Type("1a0");
   Click(66, 1);  // inside the box, beside the label: the field loses the focus
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   ASSERT_FALSE(FormField(*this)->IsFocused());
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_EQ(topRow, 20);
 }
 
@@ -242,11 +242,11 @@ TEST_F(FormTest, EnterClosesTheSeekFormEvenWithThePanelOpenedAboveIt) {
   Type("1a0");
   Click(66, 1);  // unfocus the field, so that Ctrl+D reaches the hex view
   CtrlKey('D');
-  ASSERT_EQ(OpenBoxes().size(), 2u);
-  Object* panel = OpenBoxes().back();
+  ASSERT_EQ(LiveBoxes().size(), 2u);
+  Object* panel = LiveBoxes().back();
   Enter();
-  ASSERT_EQ(OpenBoxes().size(), 1u);
-  EXPECT_EQ(OpenBoxes()[0], panel);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes()[0], panel);
   EXPECT_EQ(topRow, 20);
 }
 
@@ -255,7 +255,7 @@ TEST_F(FormTest, EnterClosesTheSeekFormEvenWithThePanelOpenedAboveIt) {
 TEST_F(FormTest, CtrlBOpensAOneLineBoxWithoutALabel) {
   Start(CountingBytes(100));
   CtrlKey('B');
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   ASSERT_NE(FormField(*this), nullptr);
   EXPECT_TRUE(FormField(*this)->IsFocused());
   ASSERT_TRUE(FramesUntil([&] { return Cells(1, 57, 5) == "[   ]"; })) << Row(1);
@@ -275,7 +275,7 @@ TEST_F(FormTest, CtrlB10MakesASixteenByteSelectionAndEveryValueMissing) {
   CtrlKey('B');
   Type("10");
   Enter();
-  EXPECT_EQ(OpenBoxes().size(), 1u);  // only the panel is left
+  EXPECT_EQ(LiveBoxes().size(), 1u);  // only the panel is left
   EXPECT_EQ(selection.start, 5u);
   EXPECT_EQ(selection.length, 16u);
   EXPECT_EQ(selectionAnchor, 5u);
@@ -304,7 +304,7 @@ TEST_F(FormTest, CtrlB0LeavesASelectionOfNoBytes) {
   CtrlKey('B');
   Type("0");
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_EQ(selection.start, 3u);
   EXPECT_EQ(selection.length, 0u);
   EXPECT_EQ(leUnsigned.value, u"---");
@@ -328,7 +328,7 @@ TEST_F(FormTest, EnterOnAnEmptyLengthFieldChangesNothing) {
   Click(HexX(3), kFirstGridRow);
   CtrlKey('B');
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_EQ(selection.length, 1u);
 }
 

@@ -17,7 +17,7 @@
 
 #include "engine/port/utf.h"
 #include "engine/widgets/text_input.h"
-#include "decoded_ui_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
 #include "viewer/search_form.h"
@@ -435,7 +435,7 @@ class SearchViewerTest : public InspectorUiTest {
   void ShiftF3() { Key(VK_F3, SHIFT_PRESSED); }
 
   TextInput* SearchField() const {
-    const std::vector<Object*> boxes = OpenBoxes();
+    const std::vector<Object*> boxes = LiveBoxes();
     if (boxes.empty()) return nullptr;
     for (Object* child : boxes.back()->GetChildren()) {
       if (auto* field = dynamic_cast<TextInput*>(child)) return field;
@@ -483,7 +483,7 @@ class SearchViewerTest : public InspectorUiTest {
 TEST_F(SearchViewerTest, CtrlFOpensAFormWithAFocusedFieldForAnyCharacters) {
   StartOnCounting();
   CtrlKey('F');
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   TextInput* field = SearchField();
   ASSERT_NE(field, nullptr);
   EXPECT_TRUE(field->IsFocused());
@@ -499,7 +499,7 @@ TEST_F(SearchViewerTest, CtrlFOpensAFormWithAFocusedFieldForAnyCharacters) {
 TEST_F(SearchViewerTest, EnterSelectsTheFirstMatchAndMarksIt) {
   StartOnCounting();
   SearchFor(u"10 11");
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_FALSE(SearchRunning());
   ExpectMatch(16, 2);
   EXPECT_EQ(topRow, 0);  // row 0 was on screen: no scroll
@@ -645,7 +645,7 @@ TEST_F(SearchViewerTest, NoMatchShowsAPopUpAndLeavesTheSelection) {
   StartOnCounting();
   Select(5, 1);
   SearchFor(u"de ad be ef");
-  const std::vector<Object*> boxes = OpenBoxes();
+  const std::vector<Object*> boxes = LiveBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   Frame();
   EXPECT_NE(ScreenText().find("Pattern not found: DE AD BE EF"), std::string::npos) << ScreenText();
@@ -661,7 +661,7 @@ TEST_F(SearchViewerTest, AnInvalidPatternIsExplainedInsideTheForm) {
   CtrlKey('F');
   TypeText(u"de d");
   Enter();
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   TextInput* field = SearchField();
   ASSERT_NE(field, nullptr);
   EXPECT_TRUE(field->IsFocused());  // ready for a fix
@@ -673,7 +673,7 @@ TEST_F(SearchViewerTest, AnInvalidPatternIsExplainedInsideTheForm) {
   // The fixed pattern searches.
   TypeText(u"f");
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   ExpectMatch(0xDE, 2);
 }
 
@@ -681,7 +681,7 @@ TEST_F(SearchViewerTest, EnterOnAnEmptyFieldClosesTheForm) {
   StartOnCounting();
   CtrlKey('F');
   Enter();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   EXPECT_FALSE(selectionActive);
   EXPECT_FALSE(LastSearchPattern().has_value());
 }
@@ -695,7 +695,7 @@ TEST_F(SearchViewerTest, TheFormStartsEmptyAndF3RepeatsTheLastPattern) {
   EXPECT_EQ(SearchField()->value, u"");
   Escape();  // the field lets go of the keyboard
   Escape();  // the box closes
-  ASSERT_TRUE(OpenBoxes().empty());
+  ASSERT_TRUE(LiveBoxes().empty());
   F3();
   ExpectMatch(0x161, 3);
 }
@@ -731,7 +731,7 @@ TEST_F(SlowSearchTest, ProgressShowsInTheStatusRowAndTheMatchComesLater) {
   StartOnLongFile();
   SearchFor(u"ee ff");
   EXPECT_TRUE(SearchRunning());
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   Frame();
   const std::string first = FieldText(kFindStatusKey);
   EXPECT_NE(first.find("% at 00000000000000"), std::string::npos) << first;
@@ -820,14 +820,14 @@ TEST_F(SlowSearchTest, EscStopsTheSearchBeforeItClosesABox) {
   StartOnLongFile();
   SearchFor(u"ee ff");
   CtrlKey('D');  // the inspector panel, which Esc would close
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   ASSERT_TRUE(SearchRunning());
   Escape();
   EXPECT_FALSE(SearchRunning());
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
   // A second Esc closes the panel as before.
   Escape();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
 }
 
 TEST_F(SlowSearchTest, ANewSearchReplacesTheRunningOne) {

@@ -1,5 +1,5 @@
 // The inspector refresh reads the selection from the file.
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/values_refresh.h"
 #include "viewer/decoded_values.h"
 

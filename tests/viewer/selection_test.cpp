@@ -1,5 +1,5 @@
 // Selecting bytes with the mouse and the arrow keys.
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/decoded_values.h"
 
 namespace viewer_test {

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

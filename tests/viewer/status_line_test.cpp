@@ -1,7 +1,7 @@
 // The status row: the offset display and the key/value fields.
 #include <string>
 
-#include "tests/viewer/viewer_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 
 namespace viewer_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decoded_ui_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/values_refresh.h"
 #include "viewer/values_panel.h"
 
@@ -38,7 +38,7 @@ std::string ButtonCells(const InspectorUiTest& test, int i) {
 TEST_F(PanelTest, CtrlDWithoutAFileShowsEveryRowMissingAndMarksTheFirstRow) {
   StartWithoutFile();
   CtrlKey('D');
-  ASSERT_EQ(OpenBoxes().size(), 1u);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
   ASSERT_TRUE(FramesUntil([&] { return Cells(6, kPanelLeft + 1, 12) == "[X]LE u: ---"; }))
       << Row(6);
   EXPECT_EQ(PanelAt(kPanelLeft, kPanelTop), EmptyPanel(0));
@@ -69,7 +69,7 @@ TEST_F(PanelTest, ReopeningListsOnlyTheNewPanelsButtons) {
   OpenInspectorPanel();
   Frame();
   Escape();
-  ASSERT_TRUE(OpenBoxes().empty());
+  ASSERT_TRUE(LiveBoxes().empty());
   OpenInspectorPanel();
   ASSERT_EQ(inspectorButtons.size(), 9u);
   for (size_t i = 0; i < inspectorButtons.size(); ++i) {
@@ -192,7 +192,7 @@ TEST_F(PanelTest, TheChoiceOutlivesThePanel) {
   Frame(2);
   Click(kPanelLeft + 2, kValueRows[2]);  // BE u
   Escape();
-  ASSERT_TRUE(OpenBoxes().empty());
+  ASSERT_TRUE(LiveBoxes().empty());
 
   // Without the panel "dec" still shows the chosen row, for new bytes too.
   Key(kelm::port::VK_RIGHT, LEFT_CTRL_PRESSED);
@@ -224,7 +224,7 @@ TEST_F(PanelTest, PressingTheBorderAndMovingDragsThePanelUntilRelease) {
   MoveMouse(70, 20);
   Frame(2);
   EXPECT_EQ(PanelAt(29, 8), EmptyPanel(0));
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
 }
 
 TEST_F(PanelTest, PressingTheLeftBorderAlsoDrags) {
@@ -269,7 +269,7 @@ TEST_F(PanelTest, PressesOutsideThePanelLeaveItOpenAndReachTheGrid) {
   OpenInspectorPanel();
   Frame(2);
   Click(kHexColumnX + 3, kFirstGridRow + 1);  // byte 21
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
   EXPECT_TRUE(selectionActive);
   EXPECT_EQ(selection.start, 21u);
   EXPECT_FALSE(draggingPanel);
@@ -282,7 +282,7 @@ TEST_F(PanelTest, EscClosesThePanel) {
   CtrlKey('D');
   Frame(2);
   Escape();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   Frame();
   EXPECT_EQ(Cells(6, kPanelLeft + 1, 3), "   ");
 }
@@ -292,9 +292,9 @@ TEST_F(PanelTest, CtrlDClosesAnOpenPanelInsteadOfOpeningAnother) {
   CtrlKey('D');
   Frame();
   CtrlKey('D');
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
   CtrlKey('D');
-  EXPECT_EQ(OpenBoxes().size(), 1u);
+  EXPECT_EQ(LiveBoxes().size(), 1u);
 }
 
 TEST_F(PanelTest, WithAMenuAboveThePanelEscClosesThatMenuFirst) {
@@ -304,10 +304,10 @@ TEST_F(PanelTest, WithAMenuAboveThePanelEscClosesThatMenuFirst) {
   auto* above = new MenuObject(Vector2(5.0f, -20.0f), 4, 1);
   menusLayer->AddObject(above);
   Escape();
-  ASSERT_EQ(OpenBoxes().size(), 1u);
-  EXPECT_NE(OpenBoxes()[0], above);
+  ASSERT_EQ(LiveBoxes().size(), 1u);
+  EXPECT_NE(LiveBoxes()[0], above);
   Escape();
-  EXPECT_TRUE(OpenBoxes().empty());
+  EXPECT_TRUE(LiveBoxes().empty());
 }
 
 // --- rows on their own --------------------------------------------------------------------

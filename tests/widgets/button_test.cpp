@@ -26,9 +26,14 @@ TEST_F(ButtonTest, SpacedLabelHasLightRedBracketsAndGreyLabel) {
   EXPECT_EQ(file->GetWidth(), 8);
   EXPECT_EQ(file->GetHeight(), 1);
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>{"", "  [ File ]", ""}));
-  EXPECT_EQ(Foreground(1, 2, 8), "C777777C");
-  EXPECT_EQ(Background(1, 2, 8), "00000000");
+  ExpectScreen(*console,
+               {
+                   "",
+                   "  [ File ]",
+                   "",
+               },
+               {"", "..C777777C"},   // foregrounds
+               {"", "..00000000"});  // backgrounds
   EXPECT_EQ(Attr(2, 1), 0x0C);
   EXPECT_EQ(Attr(3, 1), 0x07);
 }

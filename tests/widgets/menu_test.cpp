@@ -67,17 +67,20 @@ TEST_F(MenuTest, BoxIsOpaqueGreyOnBlackAndClipsItsChildren) {
   child->FillBackground('1');
   box->AddChild(child);
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>{
-                          "@+-----+@@@",
-                          "@|CDEFG|@@@",
-                          "@|34567|@@@",
-                          "@+-----+@@@",
-                          "",
-                          "",
-                      }));
-  EXPECT_EQ(Foreground(0, 0, 9), "E7777777E");
-  EXPECT_EQ(Background(0, 0, 9), "000000000");
-  EXPECT_EQ(Background(1, 1, 7), "0111110");
+  ExpectScreen(*console,
+               {
+                   "@+-----+@@@",
+                   "@|CDEFG|@@@",
+                   "@|34567|@@@",
+                   "@+-----+@@@",
+                   "",
+                   "",
+               },
+               {"E7777777E"},  // foregrounds
+               {
+                   "000000000",
+                   ".0111110",
+               });
   EXPECT_TRUE(box->clipChildren);
   EXPECT_EQ(box->clipInset.left, 1);
   EXPECT_EQ(box->clipInset.top, 1);
@@ -90,7 +93,7 @@ TEST_F(MenuTest, MakeBoxResizesAnOpenBox) {
   MenuObject* box = AddBox(0, 0, 5, 2);
   box->MakeBox(1, 0);
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>{"+-+", "+-+", "", "", "", ""}));
+  ExpectScreen(*console, {"+-+", "+-+", "", "", "", ""});
   auto* plain = new MenuObject();
   EXPECT_EQ(plain->GetText(), u"");
   EXPECT_TRUE(plain->closeOnOutsideClick);
@@ -108,17 +111,26 @@ TEST_F(MenuTest, FileMenuIsFifteenBySixWithPaddedEntries) {
   EXPECT_EQ(lines, (std::vector<std::u16string>{u"Open       ", u"Open With  ", u"Reload     ",
                                                 u"Export     "}));
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>{
-                          "",
-                          " +-------------+",
-                          " | Open        |",
-                          " | Open With   |",
-                          " | Reload      |",
-                          " | Export      |",
-                          " +-------------+",
-                          "",
-                      }));
-  for (int row = 1; row <= 6; ++row) EXPECT_EQ(Foreground(row, 1, 15), std::string(15, '7'));
+  ExpectScreen(*console,
+               {
+                   "",
+                   " +-------------+",
+                   " | Open        |",
+                   " | Open With   |",
+                   " | Reload      |",
+                   " | Export      |",
+                   " +-------------+",
+                   "",
+               },
+               {
+                   "",
+                   ".777777777777777",
+                   ".777777777777777",
+                   ".777777777777777",
+                   ".777777777777777",
+                   ".777777777777777",
+                   ".777777777777777",
+               });
 }
 
 TEST_F(MenuTest, SubmenuMarkerAndEmptyMenu) {
@@ -129,16 +141,16 @@ TEST_F(MenuTest, SubmenuMarkerAndEmptyMenu) {
   menusLayer->AddObject(new ContextMenu(std::move(entries), Vector2(0, 0)));
   menusLayer->AddObject(new ContextMenu({}, Vector2(12, -4)));
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>{
-                          "+-----------+",
-                          "| Colours > |",
-                          "| Go        |",
-                          "+-----------+",
-                          "            +----+",
-                          "            +----+",
-                          "",
-                          "",
-                      }));
+  ExpectScreen(*console, {
+                              "+-----------+",
+                              "| Colours > |",
+                              "| Go        |",
+                              "+-----------+",
+                              "            +----+",
+                              "            +----+",
+                              "",
+                              "",
+                          });
 }
 
 TEST_F(MenuTest, EntryActionRunsAndTheMenuStaysOpen) {
@@ -300,7 +312,7 @@ TEST_F(MenuTest, EntryActionClosingAllMenus) {
   Click(3, 1);
   EXPECT_TRUE(menusLayer->GetObjects().empty());
   Frame();
-  EXPECT_EQ(Screen(), (std::vector<std::string>(8, "")));
+  ExpectScreen(*console, {"", "", "", "", "", "", "", ""});
 }
 
 }  // namespace

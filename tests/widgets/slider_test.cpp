@@ -30,8 +30,14 @@ TEST_F(SliderTest, ZeroToFifteenIsNineteenCellsFilledUpToTheValue) {
   Frame();
   EXPECT_EQ(slider->GetWidth(), 19);
   Frame();
-  EXPECT_EQ(Row(1), " [ |||||||-------- ]");
-  EXPECT_EQ(Foreground(1, 1, 19), "C7FFFFFFF777777777C");
+  ExpectScreen(*console,
+               {
+                   "",
+                   " [ |||||||-------- ]",
+                   "",
+                   "",
+               },
+               {"", ".C7FFFFFFF777777777C"});
   EXPECT_EQ(Attr(1, 1), 0x0C);
   EXPECT_EQ(Attr(3, 1), 0x0F);
   EXPECT_EQ(Attr(10, 1), 0x07);
@@ -61,7 +67,7 @@ TEST_F(SliderTest, NothingIsDrawnBeforeTheFirstUpdate) {
   Slider* slider = StartWithSlider(0, 15, 7);
   EXPECT_EQ(slider->GetText(), u"");
   Frame();
-  EXPECT_EQ(Row(1), "");
+  ExpectScreen(*console, {"", "", "", ""});
 }
 
 TEST_F(SliderTest, PressOnTheFirstBarCellGivesOne) {
@@ -79,7 +85,7 @@ TEST_F(SliderTest, PressOnTheFirstBarCellGivesOne) {
   Frame();
   EXPECT_EQ(slider->GetText(), u"[ |-------------- ]");
   Frame();
-  EXPECT_EQ(Row(1), " [ |-------------- ]");
+  ExpectScreen(*console, {"", " [ |-------------- ]", "", ""});
 }
 
 TEST_F(SliderTest, PressOnABracketSetsAnEndValue) {
@@ -123,15 +129,14 @@ TEST_F(SliderTest, DragFollowsTheColumnAndEndsOnReleaseAnywhere) {
   Frame();
   EXPECT_EQ(slider->value, 4);
   Frame();
-  EXPECT_EQ(Row(1), " [ ||||----------- ]");
+  ExpectScreen(*console, {"", " [ ||||----------- ]", "", ""});
 }
 
 TEST_F(SliderTest, OffsetRangeWithCustomBrackets) {
   const BracketStyle style{u"<", u">>", "2", "33"};
   Slider* slider = StartWithSlider(5, 10, 7, Custom, &style);
   Frame(2);
-  EXPECT_EQ(Row(1), " <||--->>");
-  EXPECT_EQ(Foreground(1, 1, 8), "2FF77733");
+  ExpectScreen(*console, {"", " <||--->>", "", ""}, {"", ".2FF77733"});
   Press(4, 1);  // the third bar cell
   EXPECT_EQ(slider->value, 8);
   DragTo(1, 1);  // the last prefix cell
@@ -147,7 +152,7 @@ TEST_F(SliderTest, CentredSliderOfEvenWidthCountsWholeCells) {
   auto* slider = new Slider(Vector2(10, -1), 0, 16, 0, Spaced);
   Objects()->AddObject(slider);
   Frame(2);
-  EXPECT_EQ(Row(1), " [ ---------------- ]");
+  ExpectScreen(*console, {"", " [ ---------------- ]", "", ""});
   Press(3, 1);
   EXPECT_EQ(slider->value, 1);
   DragTo(18, 1);  // the last bar cell

@@ -263,36 +263,38 @@ TEST_F(TextInputTest, RecordCountsOnceWhateverItsRepeatCount) {
   EXPECT_EQ(field->value, u"7");
 }
 
-TEST_F(TextInputTest, HexLowercaseKeepsUpperCaseTypedWithShift) {
-  TextInput* field = StartWithField(u"", 16, HexLowercase);
-  field->Focus();
-  Type(u"aF9gZ");
-  Frame();
-  EXPECT_EQ(field->value, u"aF9");
-}
-
-TEST_F(TextInputTest, ExactCaseSetsRefuseTheOtherCase) {
+// Characters typed into a field of one character set, and what it keeps.
+struct CharsetCase {
+  CharsetKind charset;
+  std::u16string typed;
+  std::u16string kept;
   // One key per frame: the translation is made with the keyboard state of
   // the frame that handles the key.
-  TextInput* hex = StartWithField(u"", 16, HexUppercase);
-  hex->Focus();
-  for (char16_t c : std::u16string(u"aA1fF")) {
-    Type(std::u16string(1, c));
-    Frame();
+  bool keyPerFrame;
+  const char* what;
+};
+
+TEST_F(TextInputTest, EachCharsetKeepsOnlyItsCharacters) {
+  const CharsetCase cases[] = {
+      {HexLowercase, u"aF9gZ", u"aF9", false, "lower-case hex keeps upper case typed with Shift"},
+      {HexUppercase, u"aA1fF", u"A1F", true, "upper-case hex refuses lower case"},
+      {Uppercase, u"aBc1D", u"BD", false, "upper case refuses the other case and digits"},
+      {Lowercase, u"aB1 c", u"aBc", false, "lower case keeps upper case typed with Shift"},
+  };
+  for (const CharsetCase& c : cases) {
+    TextInput* field = StartWithField(u"", 16, c.charset);
+    field->Focus();
+    if (c.keyPerFrame) {
+      for (char16_t unit : c.typed) {
+        Type(std::u16string(1, unit));
+        Frame();
+      }
+    } else {
+      Type(c.typed);
+      Frame();
+    }
+    EXPECT_EQ(field->value, c.kept) << c.what;
   }
-  EXPECT_EQ(hex->value, u"A1F");
-
-  TextInput* upper = StartWithField(u"", 16, Uppercase);
-  upper->Focus();
-  Type(u"aBc1D");
-  Frame();
-  EXPECT_EQ(upper->value, u"BD");
-
-  TextInput* lower = StartWithField(u"", 16, Lowercase);
-  lower->Focus();
-  Type(u"aB1 c");
-  Frame();
-  EXPECT_EQ(lower->value, u"aBc");
 }
 
 TEST_F(TextInputTest, DigitsAndDigitsColonDot) {

@@ -13,12 +13,15 @@
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
+#include "engine/port/hex_digits.h"
 #include "engine/port/virtual/virtual_console.h"
+#include "tests/support/expect_screen.h"
 
 namespace widgets_test {
 
 using namespace KelmCEngineV2;
 using kelm::port::VirtualConsole;
+using screen_test::ExpectScreen;
 
 class WidgetTest : public ::testing::Test {
  protected:
@@ -88,10 +91,9 @@ class WidgetTest : public ::testing::Test {
 
  private:
   std::string ColourDigits(int row, int firstColumn, int count, int shift) const {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string digits;
     for (int c = firstColumn; c < firstColumn + count; ++c) {
-      digits += kHex[(console->AttributeAt(c, row) >> shift) & 0xF];
+      digits += kelm::port::HexDigit(static_cast<unsigned>(console->AttributeAt(c, row) >> shift));
     }
     return digits;
   }

@@ -1,5 +1,7 @@
 #include "engine/port/terminal/palette_reply.h"
 
+#include "engine/port/hex_digits.h"
+
 namespace kelm::port {
 
 namespace {
@@ -10,12 +12,7 @@ constexpr uint8_t kConsolePalette[16][3] = {
     {128, 128, 0},   {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0},   {0, 255, 255},
     {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+int HexValue(char c) { return HexDigitValue(static_cast<unsigned char>(c)); }
 
 // One component of 1 to 4 hex digits, scaled to 0..255; advances `at`.
 bool ReadComponent(std::string_view text, size_t& at, uint8_t& out) {

@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "engine/port/terminal/codec/vt_keymap.h"
+#include "engine/port/utf.h"
 
 namespace kelm::port {
 
@@ -107,32 +108,13 @@ struct Utf8Result {
 // ill-formed prefix (overlong forms, surrogates and values above U+10FFFF
 // included), and the byte that broke it is decoded afresh.
 Utf8Result DecodeUtf8(const unsigned char* p, size_t n) {
-  const unsigned char lead = p[0];
-  size_t length = 0;
-  char32_t c = 0;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, c = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, c = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, c = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return {Scan::Drop, 1, kReplacementCharacter};
+  const Utf8Step step = DecodeUtf8Step(p, n);
+  switch (step.kind) {
+    case Utf8Step::Kind::Character: return {Scan::Done, step.length, step.codePoint};
+    case Utf8Step::Kind::Incomplete: return {Scan::NeedMore, 0, 0};
+    case Utf8Step::Kind::Invalid: break;
   }
-  for (size_t k = 1; k < length; ++k) {
-    if (k >= n) return {Scan::NeedMore, 0, 0};
-    const unsigned char b = p[k];
-    const unsigned char lo = k == 1 ? low : 0x80;
-    const unsigned char hi = k == 1 ? high : 0xBF;
-    if (b < lo || b > hi) return {Scan::Drop, k, kReplacementCharacter};
-    c = (c << 6) | (b & 0x3F);
-  }
-  return {Scan::Done, length, c};
+  return {Scan::Drop, step.length, kReplacementCharacter};
 }
 
 // Shortens `bytes` so that it does not end inside a UTF-8 sequence.

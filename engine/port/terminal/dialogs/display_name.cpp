@@ -1,41 +1,15 @@
 #include "engine/port/terminal/dialogs/display_name.h"
 
+#include "engine/port/hex_digits.h"
 #include "engine/port/terminal/codec/cell_character_table.h"
+#include "engine/port/utf.h"
 
 namespace kelm::port {
 
 namespace {
 
 void AppendHex(std::u16string& out, uint32_t value, int digits) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += static_cast<char16_t>(kDigits[(value >> shift) & 0xF]);
-}
-
-// Length of the well-formed UTF-8 sequence at `p`, 0 when it is not one;
-// its code point in `cp`.
-size_t DecodeUtf8(const unsigned char* p, size_t n, uint32_t& cp) {
-  const unsigned char lead = p[0];
-  size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    cp = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    cp = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    cp = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (length > n) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[k] & 0x3F);
-  }
-  const uint32_t minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += static_cast<char16_t>(HexDigit(value >> shift));
 }
 
 }  // namespace
@@ -61,8 +35,9 @@ std::u16string DisplayName(std::string_view raw) {
       ++i;
       continue;
     }
-    uint32_t cp = 0;
-    const size_t length = DecodeUtf8(bytes + i, raw.size() - i, cp);
+    const Utf8Step step = DecodeUtf8Step(bytes + i, raw.size() - i);
+    uint32_t cp = step.codePoint;
+    const size_t length = step.kind == Utf8Step::Kind::Character ? step.length : 0;
     if (length == 0) {
       shown += u"\\x";
       AppendHex(shown, b, 2);
