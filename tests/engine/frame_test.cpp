@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "engine/core/screenshot.h"
 #include "engine_fixture.h"
@@ -130,8 +131,8 @@ class ScreenshotTest : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     dir = std::filesystem::temp_directory_path() /
-          ("kelm-shot-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-           std::to_string(reinterpret_cast<uintptr_t>(this)));
+          ("kelm-shot-" + std::to_string(std::random_device{}()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
     old = std::filesystem::current_path();
     std::filesystem::current_path(dir);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/viewer/marks_copy_fixture.h"
+#include "tests/viewer/viewer_harness.h"
 #include "viewer/copy.h"
 
 namespace marks_copy_test {
@@ -21,12 +21,8 @@ constexpr int kStatusRow = kRows - 1;
 class CopyStatusTest : public ViewerTest {
  protected:
   void StartWide(size_t bytes) { StartViewer(WriteFile(Counting(bytes)), kColumns, kRows); }
-  // The key, then the frame that shows what it did (keys are handled after
-  // a frame is drawn).
-  void CopyKey(char letter) {
-    CtrlKey(letter);
-    Frame();
-  }
+  // The copy key with Ctrl; the harness runs the frame that shows what it did.
+  void CopyKey(char letter) { CtrlKey(static_cast<uint16_t>(letter)); }
   std::string StatusRow() const { return Row(kStatusRow); }
 };
 
