@@ -28,6 +28,9 @@ const char* kReportAfterExit =
     "stty -a | tr -s ' ;' '\\n\\n' | grep -E '^-?(icanon|echo|isig|ixon|icrnl|opost|iexten)$' | tr '\\n' ' '; "
     "echo; echo done; exec sleep 100000";
 
+// The file's bytes are i * 7: the first row of the grid begins so.
+constexpr const char* kFirstRow = "0000000000000000| 00 07 0E 15 1C 23 2A 31";
+
 class TerminalEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -49,6 +52,30 @@ class TerminalEndToEnd : public ::testing::Test {
   std::unique_ptr<TmuxTerminal> StartReported() {
     auto term = std::make_unique<TmuxTerminal>(std::vector<std::string>{"sh", "-c", kReportAfterExit, kBinary, file});
     EXPECT_TRUE(term->Started()) << term->Error();
+    return term;
+  }
+
+  // The program started from an interactive shell with job control, showing
+  // its first row; null (with the failure recorded) when it did not get there.
+  std::unique_ptr<TmuxTerminal> StartFromShell() {
+    TmuxTerminal::Options options;
+    options.env["PS1"] = "prompt$ ";
+    options.env["HISTFILE"] = "/dev/null";
+    auto term = std::make_unique<TmuxTerminal>(std::vector<std::string>{"bash", "--norc", "--noprofile", "-i"}, options);
+    if (!term->Started()) {
+      ADD_FAILURE() << term->Error();
+      return nullptr;
+    }
+    if (!term->WaitForText("prompt$")) {
+      ADD_FAILURE() << "no prompt: " << term->ScreenText();
+      return nullptr;
+    }
+    term->SendText(std::string("'") + kBinary + "' '" + file + "'");
+    term->SendKeys({"Enter"});
+    if (!term->WaitForText(kFirstRow)) {
+      ADD_FAILURE() << term->ScreenText();
+      return nullptr;
+    }
     return term;
   }
 
@@ -89,9 +116,6 @@ class TerminalEndToEnd : public ::testing::Test {
 };
 
 // --- what the screen shows, what reaches the program ------------------------------
-
-// The file's bytes are i * 7: the first row of the grid begins so.
-constexpr const char* kFirstRow = "0000000000000000| 00 07 0E 15 1C 23 2A 31";
 
 // The screen cell of byte `index` of the grid's first row (offset column of
 // 16 digits and '|', then "XX " per byte), found on the screen.
@@ -228,15 +252,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, TerminalSignalEndToEnd,
                          });
 
 TEST_F(TerminalEndToEnd, CtrlZSuspendsAndFgResumesWithAFullRedraw) {
-  TmuxTerminal::Options options;
-  options.env["PS1"] = "prompt$ ";
-  options.env["HISTFILE"] = "/dev/null";
-  TmuxTerminal term({"bash", "--norc", "--noprofile", "-i"}, options);
-  ASSERT_TRUE(term.Started()) << term.Error();
-  ASSERT_TRUE(term.WaitForText("prompt$"));
-  term.SendText(std::string("'") + kBinary + "' '" + file + "'");
-  term.SendKeys({"Enter"});
-  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  std::unique_ptr<TmuxTerminal> shell = StartFromShell();
+  ASSERT_TRUE(shell) << "the viewer did not start from the shell";
+  TmuxTerminal& term = *shell;
   int column = 0;
   int row = 0;
   ASSERT_TRUE(ByteCell(term, 2, column, row));
@@ -290,15 +308,9 @@ TEST_F(TerminalEndToEnd, StoppedAndContinuedFromOutsideDrawsEverythingAgain) {
 }
 
 TEST_F(TerminalEndToEnd, SigtstpFromOutsideSuspendsLikeCtrlZ) {
-  TmuxTerminal::Options options;
-  options.env["PS1"] = "prompt$ ";
-  options.env["HISTFILE"] = "/dev/null";
-  TmuxTerminal term({"bash", "--norc", "--noprofile", "-i"}, options);
-  ASSERT_TRUE(term.Started()) << term.Error();
-  ASSERT_TRUE(term.WaitForText("prompt$"));
-  term.SendText(std::string("'") + kBinary + "' '" + file + "'");
-  term.SendKeys({"Enter"});
-  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  std::unique_ptr<TmuxTerminal> shell = StartFromShell();
+  ASSERT_TRUE(shell) << "the viewer did not start from the shell";
+  TmuxTerminal& term = *shell;
   std::vector<int> children;
   ASSERT_TRUE(TmuxTerminal::WaitUntil([&] {
     children = TmuxTerminal::ChildrenOf(term.PanePid());
@@ -330,15 +342,9 @@ char ProcessState(int pid) {
 // by turns Ctrl+Z right behind a click and SIGTSTP from outside after a click
 // and a key, each resumed with fg and drawn again whole.
 TEST_F(TerminalEndToEnd, AHundredSuspendsBetweenClicksAndKeysAllStopAndResume) {
-  TmuxTerminal::Options options;
-  options.env["PS1"] = "prompt$ ";
-  options.env["HISTFILE"] = "/dev/null";
-  TmuxTerminal term({"bash", "--norc", "--noprofile", "-i"}, options);
-  ASSERT_TRUE(term.Started()) << term.Error();
-  ASSERT_TRUE(term.WaitForText("prompt$"));
-  term.SendText(std::string("'") + kBinary + "' '" + file + "'");
-  term.SendKeys({"Enter"});
-  ASSERT_TRUE(term.WaitForText(kFirstRow)) << term.ScreenText();
+  std::unique_ptr<TmuxTerminal> shell = StartFromShell();
+  ASSERT_TRUE(shell) << "the viewer did not start from the shell";
+  TmuxTerminal& term = *shell;
   int pid = 0;
   ASSERT_TRUE(TmuxTerminal::WaitUntil([&] {
     const std::vector<int> children = TmuxTerminal::ChildrenOf(term.PanePid());

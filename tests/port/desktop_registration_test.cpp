@@ -16,18 +16,14 @@
 #include <string>
 
 #include "engine/port/process_path.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace kelm::port;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::ReadFile;
 
 // Points XDG_DATA_HOME at a fresh temporary folder for one test and puts the
 // environment back afterwards.

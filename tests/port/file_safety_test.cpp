@@ -22,18 +22,14 @@
 #include "engine/port/atomic_file_writer.h"
 #include "engine/port/random_name.h"
 #include "engine/port/read_only_file.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace kelm::port;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::ReadFile;
 
 class FileSafety : public ::testing::Test {
  protected:

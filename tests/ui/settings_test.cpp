@@ -11,6 +11,7 @@
 #include "engine/port/process_path.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
+#include "tests/support/read_file.h"
 #include "tests/viewer/viewer_harness.h"
 #include "ui/settings_panel.h"
 
@@ -28,12 +29,7 @@ constexpr int kTitleRow = 8;
 constexpr int kSettingRow = 9;
 constexpr int kCheckboxColumn = 65;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::ReadFile;
 
 class SettingsPanel : public ViewerTest {
  protected:
