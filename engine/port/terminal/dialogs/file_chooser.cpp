@@ -65,7 +65,7 @@ void FileChooser::Load(const std::string& folder, const std::string& highlightNa
   std::sort(entries_.begin(), entries_.end(), ChooserEntryLess);
   message_.clear();
   if (listError_ != 0) message_ = u"Cannot read this folder: " + ErrorText(listError_);
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   highlightMoved_ = false;
   scrollTop_ = 0;
   Refilter(highlightName);
@@ -143,7 +143,7 @@ void FileChooser::HandleKey(const KEY_EVENT_RECORD& key) {
     HandleConfirmKey(key);
     return;
   }
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   const int page = std::max(1, listRows_ - 1);
   switch (vk) {
     case VK_ESCAPE: state_ = State::Cancelled; return;
@@ -219,12 +219,12 @@ void FileChooser::HandleClick(int column, int row) {
   const int line = row - kListTop;
   const int index = scrollTop_ + line;
   if (line < 0 || line >= ListRows(screenRows_) || index >= static_cast<int>(shown_.size())) {
-    clickedIndex_ = -1;
+    clickedIndex_ = kNoClick;
     return;
   }
   if (index == clickedIndex_) {
     // The second click on the same entry: open it.
-    clickedIndex_ = -1;
+    clickedIndex_ = kNoClick;
     highlight_ = index;
     ActOn(entries_[shown_[static_cast<size_t>(index)]]);
     return;
@@ -236,7 +236,7 @@ void FileChooser::HandleClick(int column, int row) {
 
 void FileChooser::HandleWheel(int notches) {
   if (state_ != State::Running || Confirming() || notches == 0) return;
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   MoveHighlight(-notches * kWheelStep);
 }
 
