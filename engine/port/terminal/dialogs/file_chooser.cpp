@@ -16,6 +16,12 @@ namespace {
 
 // Rows the wheel moves per notch.
 constexpr int kWheelStep = 3;
+// Typed characters below this, and DEL, are controls, never part of a name.
+constexpr char16_t kFirstPrintable = 0x20;
+constexpr char16_t kDelete = 0x7F;
+// UTF-8 continuation bytes are 10xxxxxx.
+constexpr unsigned char kUtf8ContinuationMask = 0xC0;
+constexpr unsigned char kUtf8Continuation = 0x80;
 
 bool StartsWithIgnoringCase(const std::string& name, const std::string& prefix) {
   if (prefix.size() > name.size()) return false;
@@ -199,7 +205,7 @@ void FileChooser::HandleKey(const KEY_EVENT_RECORD& key) {
   }
   if (HasAlt(modifiers)) return;
   const char16_t ch = key.UnicodeChar;
-  if (ch >= 0x20 && ch != 0x7F) InsertText(std::u16string_view(&ch, 1));
+  if (ch >= kFirstPrintable && ch != kDelete) InsertText(std::u16string_view(&ch, 1));
 }
 
 void FileChooser::HandleConfirmKey(const KEY_EVENT_RECORD& key) {
@@ -411,7 +417,7 @@ void FileChooser::Complete() {
     common = n;
   }
   // Never stop inside a character.
-  while (common > 0 && common < first.size() && (static_cast<unsigned char>(first[common]) & 0xC0) == 0x80) {
+  while (common > 0 && common < first.size() && (static_cast<unsigned char>(first[common]) & kUtf8ContinuationMask) == kUtf8Continuation) {
     --common;
   }
   if (common > name_.Text().size()) {
