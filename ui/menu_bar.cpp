@@ -18,6 +18,8 @@ namespace {
 using namespace KelmCEngineV2;
 
 constexpr char16_t kNoOffset[] = u"----------------";
+// The File menu opens on the row below the pointer (y grows upwards).
+constexpr float kMenuRowsBelowPointer = 1.0f;
 
 Object* AddScreenObject(Layer* layer, Vector2 at, int32_t anchorBits, ObjectCallback callback = nullptr) {
   auto* object = new Object(at, std::u16string());
@@ -65,7 +67,7 @@ void OpenFileMenu(Object* button) {
   entries.emplace_back(u"Open With", OpenWithAction, false);
   entries.emplace_back(u"Reload", ReloadAction, false);
   entries.emplace_back(u"Export", ExportAction, false);
-  auto* menu = new ContextMenu(std::move(entries), Vector2(button->GetLeft(), mousePosition.y - 1.0f));
+  auto* menu = new ContextMenu(std::move(entries), Vector2(button->GetLeft(), mousePosition.y - kMenuRowsBelowPointer));
   if (menusLayer != nullptr) {
     menusLayer->AddObject(menu);
   } else {

@@ -233,7 +233,7 @@ bool Object::IsHovered() const {
   return Overlaps(&probe);
 }
 
-bool Object::IsClicked() const {
+bool Object::IsClicked() {
   if (!mouseButtons[kLeftButton].pressed) return false;
   if (!IsHovered()) return false;
   mouseButtons[kLeftButton].pressed = false;

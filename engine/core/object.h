@@ -105,7 +105,7 @@ class Object : public VirtualObject {
   // The left button went down this frame over a solid cell of this object.
   // Consumes the press: a true answer clears the left button's pressed edge,
   // so objects asked later (lower in the stacking order) see no press.
-  bool IsClicked() const;
+  bool IsClicked();
 
   std::u16string text;
   std::string foreground;

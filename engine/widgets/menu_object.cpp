@@ -21,8 +21,13 @@ void MenuObject::MakeBox(int32_t innerWidth, int32_t innerHeight) {
   const size_t w = static_cast<size_t>(std::max(innerWidth, 0));
   const size_t h = static_cast<size_t>(std::max(innerHeight, 0));
 
-  std::u16string border = u"+" + std::u16string(w, u'-') + u"+";
-  std::u16string middle = u"|" + std::u16string(w, u' ') + u"|";
+  // Built by appending: GCC's -Wrestrict misreads "x" + std::u16string(...).
+  std::u16string border;
+  border.reserve(w + 2);
+  border.append(1, u'+').append(w, u'-').append(1, u'+');
+  std::u16string middle;
+  middle.reserve(w + 2);
+  middle.append(1, u'|').append(w, u' ').append(1, u'|');
   std::u16string picture;
   picture.reserve((w + 3) * (h + 2));
   picture += border;

@@ -16,6 +16,23 @@ constexpr int32_t kMinimumMessageWidth = 33;
 // Columns the frame, the margins and the rightmost (never drawn) screen
 // column take beside the message area.
 constexpr int32_t kMessageMargin = 7;
+// The box's size until the message is measured.
+constexpr int32_t kFirstInnerWidth = 40;
+constexpr int32_t kFirstInnerHeight = 3;
+// Inside the frame, beside the message: four columns of left margin and one
+// on the right; the title row above it and the button row below it.
+constexpr int32_t kInnerColumnsBesideText = 5;
+constexpr int32_t kInnerRowsBesideText = 2;
+// Where the parts stand in the box, counted from its frame's outer edge:
+// the message from this column and row, the title from this column on the
+// row below the top edge, the "Close" button this many columns short of
+// the right edge on the row above the bottom edge.
+constexpr int32_t kTextColumn = 5;
+constexpr int32_t kTextRow = 2;
+constexpr int32_t kTitleColumn = 2;
+constexpr float kTitleRow = 1.0f;
+constexpr int32_t kCloseRightGap = 3;
+constexpr float kCloseRowFromBottom = 1.0f;
 
 }  // namespace
 
@@ -57,7 +74,7 @@ std::u16string WrapText(const std::u16string& text, int32_t width) {
 void ShowMessage(std::u16string title, std::u16string message) {
   if (mainEngine == nullptr || menusLayer == nullptr) return;
 
-  auto* box = new MenuObject(mainEngine->GetScreenCentre(), 40, 3);
+  auto* box = new MenuObject(mainEngine->GetScreenCentre(), kFirstInnerWidth, kFirstInnerHeight);
   menusLayer->AddObject(box);
 
   int32_t w = LongestLineLength(message);
@@ -69,17 +86,17 @@ void ShowMessage(std::u16string title, std::u16string message) {
   body->anchor = kAnchorTopLeft;
   box->AddChild(body);
 
-  box->MakeBox(w + 5, body->GetHeight() + 2);
+  box->MakeBox(w + kInnerColumnsBesideText, body->GetHeight() + kInnerRowsBesideText);
   const int32_t boxWidth = box->GetWidth();    // w + 7
   const int32_t boxHeight = box->GetHeight();  // body lines + 4
 
-  body->position = Vector2(static_cast<float>(5 - boxWidth / 2),
-                           static_cast<float>(SnapToCell(boxHeight * 0.5f - 0.5f) - 2));
+  body->position = Vector2(static_cast<float>(kTextColumn - boxWidth / 2),
+                           static_cast<float>(SnapToCell(boxHeight * 0.5f - 0.5f) - kTextRow));
 
   auto* titleObject = new Object(Vector2(0.0f, 0.0f), std::move(title));
   const int32_t titleWidth = titleObject->GetWidth();
-  titleObject->position = Vector2(static_cast<float>(titleWidth / 2 - boxWidth / 2 + 2),
-                                  static_cast<float>(boxHeight / 2) - 0.5f - 1.0f);
+  titleObject->position = Vector2(static_cast<float>(titleWidth / 2 - boxWidth / 2 + kTitleColumn),
+                                  static_cast<float>(boxHeight / 2) - 0.5f - kTitleRow);
   box->AddChild(titleObject);
 
   auto* close = new Button(Vector2(0.0f, 0.0f), u"Close", Spaced);
@@ -89,8 +106,8 @@ void ShowMessage(std::u16string title, std::u16string message) {
     if (button->parent != nullptr) button->parent->Destroy();
   });
   const int32_t buttonWidth = close->GetWidth();
-  close->position = Vector2(static_cast<float>(boxWidth / 2 - buttonWidth / 2 - 3),
-                            1.0f - (static_cast<float>(boxHeight) * 0.5f - 0.5f));
+  close->position = Vector2(static_cast<float>(boxWidth / 2 - buttonWidth / 2 - kCloseRightGap),
+                            kCloseRowFromBottom - (static_cast<float>(boxHeight) * 0.5f - 0.5f));
   box->AddChild(close);
 }
 

@@ -16,6 +16,12 @@ namespace {
 
 // Rows the wheel moves per notch.
 constexpr int kWheelStep = 3;
+// Typed characters below this, and DEL, are controls, never part of a name.
+constexpr char16_t kFirstPrintable = 0x20;
+constexpr char16_t kDelete = 0x7F;
+// UTF-8 continuation bytes are 10xxxxxx.
+constexpr unsigned char kUtf8ContinuationMask = 0xC0;
+constexpr unsigned char kUtf8Continuation = 0x80;
 
 bool StartsWithIgnoringCase(const std::string& name, const std::string& prefix) {
   if (prefix.size() > name.size()) return false;
@@ -65,7 +71,7 @@ void FileChooser::Load(const std::string& folder, const std::string& highlightNa
   std::sort(entries_.begin(), entries_.end(), ChooserEntryLess);
   message_.clear();
   if (listError_ != 0) message_ = u"Cannot read this folder: " + ErrorText(listError_);
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   highlightMoved_ = false;
   scrollTop_ = 0;
   Refilter(highlightName);
@@ -143,7 +149,7 @@ void FileChooser::HandleKey(const KEY_EVENT_RECORD& key) {
     HandleConfirmKey(key);
     return;
   }
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   const int page = std::max(1, listRows_ - 1);
   switch (vk) {
     case VK_ESCAPE: state_ = State::Cancelled; return;
@@ -199,7 +205,7 @@ void FileChooser::HandleKey(const KEY_EVENT_RECORD& key) {
   }
   if (HasAlt(modifiers)) return;
   const char16_t ch = key.UnicodeChar;
-  if (ch >= 0x20 && ch != 0x7F) InsertText(std::u16string_view(&ch, 1));
+  if (ch >= kFirstPrintable && ch != kDelete) InsertText(std::u16string_view(&ch, 1));
 }
 
 void FileChooser::HandleConfirmKey(const KEY_EVENT_RECORD& key) {
@@ -219,12 +225,12 @@ void FileChooser::HandleClick(int column, int row) {
   const int line = row - kListTop;
   const int index = scrollTop_ + line;
   if (line < 0 || line >= ListRows(screenRows_) || index >= static_cast<int>(shown_.size())) {
-    clickedIndex_ = -1;
+    clickedIndex_ = kNoClick;
     return;
   }
   if (index == clickedIndex_) {
     // The second click on the same entry: open it.
-    clickedIndex_ = -1;
+    clickedIndex_ = kNoClick;
     highlight_ = index;
     ActOn(entries_[shown_[static_cast<size_t>(index)]]);
     return;
@@ -236,7 +242,7 @@ void FileChooser::HandleClick(int column, int row) {
 
 void FileChooser::HandleWheel(int notches) {
   if (state_ != State::Running || Confirming() || notches == 0) return;
-  clickedIndex_ = -1;
+  clickedIndex_ = kNoClick;
   MoveHighlight(-notches * kWheelStep);
 }
 
@@ -411,7 +417,7 @@ void FileChooser::Complete() {
     common = n;
   }
   // Never stop inside a character.
-  while (common > 0 && common < first.size() && (static_cast<unsigned char>(first[common]) & 0xC0) == 0x80) {
+  while (common > 0 && common < first.size() && (static_cast<unsigned char>(first[common]) & kUtf8ContinuationMask) == kUtf8Continuation) {
     --common;
   }
   if (common > name_.Text().size()) {

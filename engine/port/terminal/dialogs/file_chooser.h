@@ -92,9 +92,19 @@ class FileChooser {
   int HighlightIndex() const { return highlight_; }
   int FirstShownRow() const { return scrollTop_; }
 
-  // Screen rows of the layout for a canvas of `rows` rows.
+  // Screen rows of the layout for a canvas of `rows` rows: the title bar,
+  // the folder, the column headings, then the listing; below it the status
+  // row, the name line and the help line (counted from the bottom).
+  static constexpr int kFolderRow = 1;
+  static constexpr int kHeadingRow = 2;
   static constexpr int kListTop = 3;
-  static int ListRows(int rows) { return rows - 6 > 0 ? rows - 6 : 0; }
+  static constexpr int kStatusRowFromBottom = 3;
+  static constexpr int kNameRowFromBottom = 2;
+  static constexpr int kHelpRowFromBottom = 1;
+  static int ListRows(int rows) {
+    const int listRows = rows - kListTop - kStatusRowFromBottom;
+    return listRows > 0 ? listRows : 0;
+  }
 
  private:
   void Load(const std::string& folder, const std::string& highlightName);
@@ -129,7 +139,8 @@ class FileChooser {
   int scrollTop_ = 0;
   int listRows_ = 10;       // rows of the listing at the last Render
   int screenRows_ = 16;     // rows of the last Render
-  int clickedIndex_ = -1;   // entry of the last click, for the second click
+  static constexpr int kNoClick = -1;
+  int clickedIndex_ = kNoClick;  // entry of the last click, for the second click
   std::u16string message_;  // a warning shown on the status row
   std::string confirmPath_;  // file waiting for "replace?" (Save)
   std::string confirmName_;

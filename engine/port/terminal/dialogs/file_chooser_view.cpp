@@ -15,6 +15,14 @@ using namespace dialog_colours;
 
 constexpr std::u16string_view kFolderLabel = u"Folder: ";
 constexpr std::u16string_view kNameLabel = u"Name: ";
+constexpr std::u16string_view kNameHeading = u"Name";
+constexpr std::u16string_view kSizeHeading = u"Size";
+// Text starts one column in from either side of the screen.
+constexpr int kMargin = 1;
+// Columns between a name and its size.
+constexpr int kSizeGap = 2;
+// Narrower than this, the name column takes the whole row and no sizes show.
+constexpr int kMinNameWidth = 8;
 constexpr std::u16string_view kOpenHelp =
     u"Enter: open  Tab: complete  Backspace: up  .: hidden  Esc: cancel  F10: quit";
 constexpr std::u16string_view kSaveHelp =
@@ -62,19 +70,19 @@ void FileChooser::Render(DialogCanvas& canvas) {
   DrawTitleBar(canvas, kind_ == PathPromptKind::Open ? kOpenFileTitle : kSaveFileTitle);
 
   // The folder, its end kept when it is too long.
-  canvas.Text(1, 1, kFolderLabel, kPlain);
+  canvas.Text(kMargin, kFolderRow, kFolderLabel, kPlain);
   std::u16string folderText = DisplayName(folder_ == "/" ? folder_ : folder_ + "/");
-  const int folderRoom = columns - 1 - static_cast<int>(kFolderLabel.size()) - 1;
+  const int folderRoom = columns - kMargin - static_cast<int>(kFolderLabel.size()) - kMargin;
   if (folderRoom > 1 && static_cast<int>(folderText.size()) > folderRoom) {
     folderText = u"<" + folderText.substr(folderText.size() - static_cast<size_t>(folderRoom - 1));
   }
-  canvas.Text(1 + static_cast<int>(kFolderLabel.size()), 1, folderText, kFolderLine, folderRoom);
+  canvas.Text(kMargin + static_cast<int>(kFolderLabel.size()), kFolderRow, folderText, kFolderLine, folderRoom);
 
   // The rows of the listing on screen; sizes are looked up for them only.
   const int count = static_cast<int>(shown_.size());
   const int visible = std::max(0, std::min(listRows_, count - scrollTop_));
   std::vector<std::u16string> sizes(static_cast<size_t>(visible));
-  size_t sizeWidth = 4;  // "Size"
+  size_t sizeWidth = kSizeHeading.size();
   for (int r = 0; r < visible; ++r) {
     ChooserEntry& entry = entries_[shown_[static_cast<size_t>(scrollTop_ + r)]];
     if (entry.type == ChooserEntry::Type::File && !entry.sizeChecked) {
@@ -84,12 +92,14 @@ void FileChooser::Render(DialogCanvas& canvas) {
     sizes[static_cast<size_t>(r)] = SizeText(entry);
     sizeWidth = std::max(sizeWidth, sizes[static_cast<size_t>(r)].size());
   }
-  int nameWidth = columns - 2 - static_cast<int>(sizeWidth) - 2;
-  const bool showSizes = nameWidth >= 8;
-  if (!showSizes) nameWidth = columns - 2;
+  int nameWidth = columns - 2 * kMargin - static_cast<int>(sizeWidth) - kSizeGap;
+  const bool showSizes = nameWidth >= kMinNameWidth;
+  if (!showSizes) nameWidth = columns - 2 * kMargin;
 
-  canvas.Text(1, 2, u"Name", kHelp);
-  if (showSizes) canvas.Text(columns - 1 - 4, 2, u"Size", kHelp);
+  canvas.Text(kMargin, kHeadingRow, kNameHeading, kHelp);
+  if (showSizes) {
+    canvas.Text(columns - kMargin - static_cast<int>(kSizeHeading.size()), kHeadingRow, kSizeHeading, kHelp);
+  }
 
   for (int r = 0; r < visible; ++r) {
     const int index = scrollTop_ + r;
@@ -103,38 +113,39 @@ void FileChooser::Render(DialogCanvas& canvas) {
     if (nameWidth > 1 && static_cast<int>(name.size()) > nameWidth) {
       name = name.substr(0, static_cast<size_t>(nameWidth - 1)) + u"~";
     }
-    canvas.Text(1, y, name, colour, nameWidth);
+    canvas.Text(kMargin, y, name, colour, nameWidth);
     if (showSizes) {
       const std::u16string& size = sizes[static_cast<size_t>(r)];
-      canvas.Text(columns - 1 - static_cast<int>(size.size()), y, size, colour);
+      canvas.Text(columns - kMargin - static_cast<int>(size.size()), y, size, colour);
     }
   }
 
   // Status row: the question, a warning, or where the highlight is.
-  const int statusRow = rows - 3;
+  const int statusRow = rows - kStatusRowFromBottom;
   if (Confirming()) {
-    canvas.Text(1, statusRow,
+    canvas.Text(kMargin, statusRow,
                 u"\"" + DisplayName(confirmName_) + u"\" exists. " + confirmNotes_ + u"Replace it? Enter/Y: yes  Esc/N: no",
                 kWarning);
   } else if (!message_.empty()) {
-    canvas.Text(1, statusRow, message_, kWarning);
+    canvas.Text(kMargin, statusRow, message_, kWarning);
   } else if (shown_.empty()) {
-    canvas.Text(1, statusRow, name_.Text().empty() ? u"Empty folder" : u"No name starts with this", kHelp);
+    canvas.Text(kMargin, statusRow, name_.Text().empty() ? u"Empty folder" : u"No name starts with this", kHelp);
   } else {
-    canvas.Text(1, statusRow, Number(static_cast<size_t>(highlight_) + 1) + u" of " + Number(shown_.size()),
+    canvas.Text(kMargin, statusRow, Number(static_cast<size_t>(highlight_) + 1) + u" of " + Number(shown_.size()),
                 kHelp);
   }
 
   // The name line with its caret at the end; its end kept when too long.
-  const int nameRow = rows - 2;
+  const int nameRow = rows - kNameRowFromBottom;
   canvas.Fill(0, nameRow, columns, 1, kPlain);
-  canvas.Text(1, nameRow, kNameLabel, kPlain);
-  const int fieldX = 1 + static_cast<int>(kNameLabel.size());
-  const int fieldWidth = columns - 1 - fieldX;
+  canvas.Text(kMargin, nameRow, kNameLabel, kPlain);
+  const int fieldX = kMargin + static_cast<int>(kNameLabel.size());
+  const int fieldWidth = columns - kMargin - fieldX;
   DrawEditField(canvas, fieldX, nameRow, fieldWidth, DisplayName(name_.Text()));
 
-  canvas.Fill(0, rows - 1, columns, 1, kPlain);
-  canvas.Text(1, rows - 1, kind_ == PathPromptKind::Open ? kOpenHelp : kSaveHelp, kHelp);
+  const int helpRow = rows - kHelpRowFromBottom;
+  canvas.Fill(0, helpRow, columns, 1, kPlain);
+  canvas.Text(kMargin, helpRow, kind_ == PathPromptKind::Open ? kOpenHelp : kSaveHelp, kHelp);
 }
 
 }  // namespace kelm::port

@@ -1,0 +1,82 @@
+// Reading typed search patterns: hexadecimal bytes, text after a quote, and
+// what is refused with a reason.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/port/utf.h"
+#include "viewer/search.h"
+
+namespace {
+
+using Outcome = ParsedPattern::Outcome;
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+// --- typed patterns -----------------------------------------------------------------
+
+std::vector<uint8_t> ParsedBytes(const std::u16string& typed) {
+  const ParsedPattern parsed = ParseSearchPattern(typed);
+  EXPECT_EQ(parsed.outcome, Outcome::Valid) << kelm::port::ToUtf8(typed) << ": " << kelm::port::ToUtf8(parsed.error);
+  return parsed.pattern.bytes;
+}
+
+TEST(SearchPatternTest, HexPairsWithOrWithoutBlanksInEitherCase) {
+  const std::vector<uint8_t> deadbeef = {0xDE, 0xAD, 0xBE, 0xEF};
+  EXPECT_EQ(ParsedBytes(u"de ad be ef"), deadbeef);
+  EXPECT_EQ(ParsedBytes(u"DEADBEEF"), deadbeef);
+  EXPECT_EQ(ParsedBytes(u"  dEaD  bE\tEf "), deadbeef);
+  EXPECT_EQ(ParsedBytes(u"00"), std::vector<uint8_t>{0x00});
+  const ParsedPattern parsed = ParseSearchPattern(u"de ad be ef");
+  EXPECT_FALSE(parsed.pattern.text);
+  EXPECT_EQ(parsed.pattern.display, u"DE AD BE EF");
+}
+
+TEST(SearchPatternTest, InvalidHexIsRefusedWithAReason) {
+  for (const std::u16string typed : {u"dea", u"d e", u"de a", u"xy", u"de g0", u"0x12", u"12-34"}) {
+    const ParsedPattern parsed = ParseSearchPattern(typed);
+    EXPECT_EQ(parsed.outcome, Outcome::Invalid) << kelm::port::ToUtf8(typed);
+    EXPECT_FALSE(parsed.error.empty()) << kelm::port::ToUtf8(typed);
+  }
+  EXPECT_EQ(ParseSearchPattern(u"de g0").error, u"Not a hex digit: 'g' (for text, type \" first)");
+  EXPECT_EQ(ParseSearchPattern(u"dea").error, u"Each byte needs two hex digits");
+  EXPECT_EQ(ParseSearchPattern(u"d e").error, u"Each byte needs two hex digits");
+}
+
+TEST(SearchPatternTest, NothingButBlanksIsEmpty) {
+  EXPECT_EQ(ParseSearchPattern(u"").outcome, Outcome::Empty);
+  EXPECT_EQ(ParseSearchPattern(u"   \t ").outcome, Outcome::Empty);
+}
+
+TEST(SearchPatternTest, TextAfterALeadingQuoteIsItsUtf8Bytes) {
+  EXPECT_EQ(ParsedBytes(u"\"Hello world"), Bytes("Hello world"));
+  // The closing quote is optional; a second one is part of the text.
+  EXPECT_EQ(ParsedBytes(u"\"Hello\""), Bytes("Hello"));
+  EXPECT_EQ(ParsedBytes(u"\"a\"\""), Bytes("a\""));
+  EXPECT_EQ(ParsedBytes(u"\"\"\""), Bytes("\""));
+  // Blanks after the quote are text; blanks before it are not.
+  EXPECT_EQ(ParsedBytes(u"  \" de ad"), Bytes(" de ad"));
+  const ParsedPattern parsed = ParseSearchPattern(u"\"Hello\"");
+  EXPECT_TRUE(parsed.pattern.text);
+  EXPECT_EQ(parsed.pattern.display, u"\"Hello\"");
+}
+
+TEST(SearchPatternTest, NonAsciiTextIsSearchedAsUtf8) {
+  EXPECT_EQ(ParsedBytes(u"\"h\u00E9"), (std::vector<uint8_t>{'h', 0xC3, 0xA9}));
+  EXPECT_EQ(ParsedBytes(u"\"\u65E5\u672C"), (std::vector<uint8_t>{0xE6, 0x97, 0xA5, 0xE6, 0x9C, 0xAC}));
+  // A surrogate pair is one character of four bytes.
+  EXPECT_EQ(ParsedBytes(u"\"\U0001F600"), (std::vector<uint8_t>{0xF0, 0x9F, 0x98, 0x80}));
+}
+
+TEST(SearchPatternTest, EmptyTextAndBlankedControlCharactersAreRefused) {
+  EXPECT_EQ(ParseSearchPattern(u"\"").outcome, Outcome::Invalid);
+  EXPECT_EQ(ParseSearchPattern(u"\"\"").outcome, Outcome::Invalid);
+  // A pasted line break arrives as U+0000: it cannot be searched as text.
+  EXPECT_EQ(ParseSearchPattern(std::u16string(u"\"a\0b", 4)).outcome, Outcome::Invalid);
+  // Between hex pairs it is a blank like a pasted tab.
+  EXPECT_EQ(ParsedBytes(std::u16string(u"01") + u'\0' + u"02"), (std::vector<uint8_t>{0x01, 0x02}));
+}
+
+}  // namespace
