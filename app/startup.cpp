@@ -1,4 +1,4 @@
-#include "viewer/startup.h"
+#include "app/startup.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -70,7 +70,8 @@ void BuildViewer(Engine& engine, const std::string& path) {
   keyHandler->SetCallback(HandleViewerKeys);
   engine.objectsLayer->AddObject(keyHandler);
 
-  InitUI();
+  InitMenuBar();
+  InitGrid();
 
   AddStatusField(u"len", u"");
   AddStatusField(u"dec", u"");

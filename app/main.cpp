@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/startup.h"
 #include "engine/port/console_port.h"
-#include "viewer/command_line.h"
-#include "viewer/startup.h"
 #ifdef _WIN32
 #include "engine/port/windows/windows_console.h"
 #include "engine/port/windows/windows_startup.h"
