@@ -5,8 +5,10 @@
 #
 # A file may include its own layer and the layers below it. Inside the port,
 # each backend folder (terminal, windows, virtual, posix) may include the
-# shared port files and its own folder, never another backend. Besides, no
-# platform #if outside engine/port: the backend is chosen at link time.
+# shared port files and its own folder, never another backend; above the
+# port, only the shared port files are seen (engine/port/*.h), never a
+# backend. Besides, no platform #if outside engine/port: the backend is
+# chosen at link time.
 #
 #   scripts/check-layers.sh [ROOT]
 set -euo pipefail
@@ -45,12 +47,12 @@ while IFS= read -r -d '' file; do
       continue
     fi
     to_backend=$(backend "$target")
-    if [[ -n "$to_backend" && "$to_backend" != "$from_backend" && ( -n "$from_backend" || "$from" -eq 0 ) ]]; then
-      echo "$file:$line: includes $target, another port backend"
+    if [[ -n "$to_backend" && "$to_backend" != "$from_backend" ]]; then
+      echo "$file:$line: includes $target, a port backend it is not part of"
       failures=$((failures + 1))
     fi
-  done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p;=' "$file" |
-           sed -n 'N;s/^\(.*\)\n\([0-9]*\)$/\2:\1/p;D' 2>/dev/null || true)
+  done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
+           sed 's/^\([0-9]*\):[^"]*"\([^"]*\)".*/\1:\2/')
   if [[ "$from" -gt 0 ]]; then
     while IFS= read -r hit; do
       echo "$file:$hit: a platform #if outside engine/port"
