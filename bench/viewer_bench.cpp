@@ -13,7 +13,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
 #include "engine/port/virtual/virtual_console.h"
-#include "viewer/startup.h"
+#include "app/startup.h"
 #include "viewer/viewer_state.h"
 
 using namespace KelmCEngineV2;

@@ -9,6 +9,7 @@
 
 #include "engine/core/object.h"
 #include "ui/export.h"
+#include "viewer/open_with.h"
 
 // Texts the user sees.
 inline constexpr char16_t kNothingSelected[] = u"You have nothing selected";
@@ -27,18 +28,8 @@ void ReloadAction(KelmCEngineV2::Object* entry = nullptr);
 // ExportSelection.
 void ExportAction(KelmCEngineV2::Object* entry = nullptr);
 
-// "Open With" for the viewed file; a failure shows a box naming the result
-// code. Success and cancelling show nothing. Also Ctrl+O.
-void ShowOpenWith();
-
 // Writes the selected bytes (those within the file) to a file chosen in the
 // save dialog. Without a selection, the message "You have nothing
 // selected". A target that cannot be written is reported in a pop-up and
 // left as it was.
 void ExportSelection(const ExportScreenOptions& options = {});
-
-// The name of an "Open With" result code: the standard names of the common
-// failure codes, otherwise "Unknown error: " and the code in decimal.
-std::u16string OpenWithErrorName(uint32_t code);
-// "Got error: (" + name + ") when opening openwith menu!"
-std::u16string OpenWithErrorMessage(uint32_t code);

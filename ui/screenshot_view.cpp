@@ -4,10 +4,11 @@
 #include <sstream>
 #include <string_view>
 
+#include "engine/port/ansi_colours.h"
 #include "engine/port/atomic_file_writer.h"
 #include "engine/port/hex_digits.h"
-#include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/utf.h"
+#include "engine/port/vt_text_safety.h"
 
 namespace {
 

@@ -14,6 +14,9 @@ inline constexpr int32_t kHexColumnX = 18;
 // Columns each byte takes: a hex pair and a blank, a character and a blank.
 inline constexpr int32_t kColumnsPerByte = 5;
 
+// The status row's offset field while nothing is selected.
+inline constexpr char16_t kNoOffset[] = u"----------------";
+
 // bytesPerRow as a divisor: never 0, even before the first layout or after a
 // bad one.
 inline uint64_t RowLength() { return bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1; }

@@ -4,10 +4,23 @@
 #include <limits>
 #include <string>
 
+#include "engine/core/engine.h"
+#include "engine/core/layer.h"
 #include "viewer/grid_geometry.h"
 #include "viewer/viewer_state.h"
 
 namespace {
+
+using namespace KelmCEngineV2;
+
+
+Object* AddScreenObject(Layer* layer, Vector2 at, int32_t anchorBits, ObjectCallback callback = nullptr) {
+  auto* object = new Object(at, std::u16string());
+  object->anchor = anchorBits;
+  if (callback) object->SetCallback(std::move(callback));
+  layer->AddObject(object);
+  return object;
+}
 
 // Sizes below these leave the previous layout in place.
 constexpr int32_t kMinimumWidth = 30;
@@ -22,6 +35,27 @@ int32_t ToInt32(float value) {
 }
 
 }  // namespace
+
+void InitGrid() {
+  if (mainEngine == nullptr) return;
+  Layer* objects = mainEngine->FindLayer("Objects");
+  if (objects == nullptr) return;
+
+  offsetColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft);
+  hexColumn = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), -2.0f), kAnchorTopLeft,
+                              HandleGridMouse);
+  charColumn = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTopLeft, HandleGridMouse);
+  leftSeparator = AddScreenObject(objects, Vector2(static_cast<float>(kLeftBarX), -2.0f), kAnchorTop);
+  rightSeparator = AddScreenObject(objects, Vector2(0.0f, -2.0f), kAnchorTop);
+  topRule = AddScreenObject(objects, Vector2(0.0f, -1.0f), kAnchorLeft);
+  bottomRule = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
+  statusLine = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), 0.0f), kAnchorLeft);
+  statusOffset = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
+  statusOffset->SetText(kNoOffset);
+
+  LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
+                     static_cast<float>(mainEngine->GetScreenHeight())));
+}
 
 void LayoutGrid(KelmCEngineV2::Vector2 size) {
   const int32_t width = ToInt32(size.x);

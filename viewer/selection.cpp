@@ -8,14 +8,13 @@
 
 #include "engine/core/input.h"
 #include "engine/port/console_port.h"
+#include "viewer/grid_geometry.h"
 #include "viewer/values_refresh.h"
 #include "viewer/mark_list.h"
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
 namespace {
-
-constexpr char16_t kNoOffset[] = u"----------------";
 
 // Halves round up, as the cell arithmetic of the engine.
 double RoundHalfUp(double value) { return std::floor(value + 0.5); }

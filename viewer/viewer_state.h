@@ -65,7 +65,7 @@ extern int32_t markBackground;
 extern int32_t lastMarkForeground;
 extern int32_t lastMarkBackground;
 
-// --- screen objects (set by InitUI) -------------------------------------------------
+// --- screen objects (set by InitGrid) -------------------------------------------------
 extern KelmCEngineV2::Object* offsetColumn;
 extern KelmCEngineV2::Object* hexColumn;
 extern KelmCEngineV2::Object* charColumn;
@@ -139,8 +139,10 @@ void ShowSelectionOffset();
 void HandleViewerKeys(KelmCEngineV2::Object* object);
 
 // --- start-up ------------------------------------------------------------------------------------
-// Builds the menu bar and the grid and status objects (ui/menu_bar.cpp).
-void InitUI();
+// Builds the grid and status objects in the "Objects" layer and lays them out
+// for the current screen size (grid_layout.cpp). Called once at start-up,
+// after the menu bar, before the first file is loaded.
+void InitGrid();
 
 // Forgets the screen objects above (their layers own and delete them); for
 // when the engine that holds them goes away.

@@ -32,6 +32,7 @@
 #include "engine/core/draw_list.h"
 #include "engine/core/layer.h"
 #include "engine/core/object.h"
+#include "engine/port/console_port.h"
 #include "engine/core/vector2.h"
 #include "engine/port/console_types.h"
 
@@ -163,6 +164,6 @@ uint64_t GetTicks();
 void ResetEngineGlobalsForTests();
 
 // The fatal console set-up message, followed by the error code.
-inline constexpr const char* kConsoleSetupFailure = "FATAL ERROR IN SETTING UP CONSOLE. Code: ";
+inline constexpr const char* kConsoleSetupFailure = kelm::port::kConsoleSetupFailure;
 
 }  // namespace KelmCEngineV2

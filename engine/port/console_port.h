@@ -40,6 +40,11 @@ inline constexpr uint32_t kOpenWithAccessDenied = 0x80070005;
 inline constexpr uint32_t kOpenWithFileNotFound = 0x80070002;
 inline constexpr uint32_t kOpenWithFail = 0x80004005;
 
+// The message printed, followed by the error code, when the console cannot be
+// set up (by the engine when Setup fails, by the program when a dialog asked
+// for before the engine runs cannot take the console).
+inline constexpr const char* kConsoleSetupFailure = "FATAL ERROR IN SETTING UP CONSOLE. Code: ";
+
 class ConsolePort {
  public:
   virtual ~ConsolePort() = default;
@@ -72,6 +77,14 @@ class ConsolePort {
   // frame loop once per poll.
   virtual bool TakeQuitRequest(int& status) {
     (void)status;
+    return false;
+  }
+  // Whether a dialog asked for before the console was ever set up failed
+  // because the console cannot be set up, with the error code (as Setup's).
+  // The port only reports it; the caller prints kConsoleSetupFailure and
+  // ends. Taking it clears it.
+  virtual bool TakeSetupFailure(uint32_t& errorCode) {
+    (void)errorCode;
     return false;
   }
 

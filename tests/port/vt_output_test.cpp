@@ -2,6 +2,7 @@
 // synchronized output. Every test checks the effect on an interpreted screen.
 #include <gtest/gtest.h>
 
+#include "engine/port/ansi_colours.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "tests/port/vt_frame.h"
 

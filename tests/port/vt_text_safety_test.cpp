@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/port/terminal/codec/cell_character_table.h"
+#include "engine/port/cell_character_table.h"
 #include "engine/port/terminal/codec/vt_output.h"
 #include "engine/port/utf.h"
 #include "tests/port/vt_frame.h"

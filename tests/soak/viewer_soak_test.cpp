@@ -33,7 +33,7 @@
 #include "engine/port/utf.h"
 #include "engine/port/virtual/virtual_console.h"
 #include "viewer/search.h"
-#include "viewer/startup.h"
+#include "app/startup.h"
 #include "viewer/viewer_state.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include "engine/core/screenshot.h"
 #include "ui/screenshot_view.h"
-#include "viewer/command_line.h"
+#include "app/command_line.h"
 #include "viewer/copy.h"
 #include "viewer/help_text.h"
 #include "viewer/marks.h"

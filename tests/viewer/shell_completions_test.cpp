@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/command_line.h"
+#include "app/command_line.h"
 #include "viewer/help_text.h"
 #include "viewer/shell_completions.h"
 

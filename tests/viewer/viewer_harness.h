@@ -27,7 +27,7 @@
 #include "engine/port/virtual/virtual_console.h"
 #include "tests/support/expect_screen.h"
 #include "viewer/decoded_values.h"
-#include "viewer/startup.h"
+#include "app/startup.h"
 #include "viewer/values_panel.h"
 #include "viewer/viewer_state.h"
 

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/core/engine.h"
 #include "engine/port/terminal/child_process.h"
 #include "engine/port/terminal/codec/vt_keymap.h"
 #include "engine/port/terminal/command_line.h"
@@ -267,6 +266,14 @@ void TerminalConsole::DetectKeyboardProtocol() {
   session_.Enter(sawKittyFlags_ ? kModeKittyKeyboard : kModeModifyOtherKeys);
 }
 
+bool TerminalConsole::TakeSetupFailure(uint32_t& errorCode) {
+  std::lock_guard lock(mutex_);
+  if (!setupFailure_) return false;
+  errorCode = *setupFailure_;
+  setupFailure_.reset();
+  return true;
+}
+
 void TerminalConsole::Restore() {
   std::lock_guard lock(mutex_);
   session_.Close();
@@ -278,10 +285,9 @@ bool TerminalConsole::PrepareDialog() {
   if (SetupLocked(code)) return true;
   if (!everSetUp_) {
     // A dialog asked for before the engine runs (no file given) on something
-    // that is not a terminal: the same failure the engine reports.
-    std::printf("%s%u", KelmCEngineV2::kConsoleSetupFailure, code);
-    std::fflush(stdout);
-    std::exit(EXIT_FAILURE);
+    // that is not a terminal: reported as the set-up failure it is
+    // (TakeSetupFailure), for the program to print and end.
+    setupFailure_ = code;
   }
   return false;
 }

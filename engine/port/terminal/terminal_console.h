@@ -58,6 +58,7 @@ class TerminalConsole : public ConsolePort {
   // A quit signal (status 128 + signal), the terminal hung up (status 129,
   // as for SIGHUP), or F10 in the file chooser (status 0).
   bool TakeQuitRequest(int& status) override;
+  bool TakeSetupFailure(uint32_t& errorCode) override;
 
   // --- keyboard --------------------------------------------------------------
   int16_t GetAsyncKeyState(int virtualKey) override;
@@ -171,6 +172,8 @@ class TerminalConsole : public ConsolePort {
   std::string lastOpenWith_;
   bool openWithInitialised_ = false;
   bool everSetUp_ = false;
+  // The set-up failure of a dialog asked for before the first set-up.
+  std::optional<uint32_t> setupFailure_;
   // The user asked to quit from a dialog (F10 in the file chooser).
   bool quitFromDialog_ = false;
   // Keyboard query answers seen during Setup.

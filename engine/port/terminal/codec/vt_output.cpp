@@ -5,32 +5,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/port/ansi_colours.h"
 #include "engine/port/terminal/codec/vt_output_parts.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {
 
 using namespace vt_encoding;
-
-namespace {
-
-int AnsiColour(int consoleIndex) {
-  // Console order is blue 1, green 2, red 4; ANSI order is red 1, green 2,
-  // blue 4: swap bits 0 and 2.
-  return ((consoleIndex & 1) << 2) | (consoleIndex & 2) | ((consoleIndex & 4) >> 2);
-}
-
-}  // namespace
-
-// --- Colours ------------------------------------------------------------------------
-
-int AnsiForeground(int consoleIndex) {
-  consoleIndex &= kForegroundBits;
-  return ((consoleIndex & kIntensityBit) ? kSgrBrightForeground : kSgrForeground) +
-         AnsiColour(consoleIndex);
-}
-
-int AnsiBackground(int consoleIndex) { return AnsiForeground(consoleIndex) + kSgrBackgroundOffset; }
 
 // --- Encoder ------------------------------------------------------------------------
 

@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "engine/port/console_types.h"
-#include "engine/port/terminal/codec/vt_text_safety.h"
+#include "engine/port/vt_text_safety.h"
 
 namespace kelm::port {
 
@@ -113,10 +113,5 @@ class VtOutputEncoder {
   int cursorColumn_ = -1;
   int colours_ = -1;  // the attribute in force, kDefaultColours, or -1
 };
-
-// The SGR colour number of a console colour index for the foreground (30-37,
-// 90-97) or the background (40-47, 100-107).
-int AnsiForeground(int consoleIndex);
-int AnsiBackground(int consoleIndex);
 
 }  // namespace kelm::port

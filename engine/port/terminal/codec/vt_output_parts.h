@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "engine/port/console_types.h"
-#include "engine/port/terminal/codec/vt_text_safety.h"
+#include "engine/port/vt_text_safety.h"
 
 namespace kelm::port::vt_encoding {
 
@@ -44,9 +44,6 @@ inline constexpr int kSgrUnderline = 4;
 inline constexpr int kSgrReverse = 7;
 inline constexpr int kSgrNoUnderline = 24;
 inline constexpr int kSgrNoReverse = 27;
-inline constexpr int kSgrForeground = 30;        // + ANSI colour 0-7
-inline constexpr int kSgrBrightForeground = 90;  // + ANSI colour 0-7
-inline constexpr int kSgrBackgroundOffset = 10;  // background = foreground + 10
 
 // --- Console attribute bits ----------------------------------------------------
 inline constexpr uint16_t kForegroundBits = 0x000F;

@@ -1,7 +1,7 @@
 #include "engine/port/terminal/dialogs/display_name.h"
 
+#include "engine/port/cell_character_table.h"
 #include "engine/port/hex_digits.h"
-#include "engine/port/terminal/codec/cell_character_table.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {

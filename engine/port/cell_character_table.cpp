@@ -1,4 +1,4 @@
-#include "engine/port/terminal/codec/cell_character_table.h"
+#include "engine/port/cell_character_table.h"
 
 #include <algorithm>
 #include <cstdint>

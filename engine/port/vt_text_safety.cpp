@@ -1,8 +1,8 @@
-#include "engine/port/terminal/codec/vt_text_safety.h"
+#include "engine/port/vt_text_safety.h"
 
 #include <string_view>
 
-#include "engine/port/terminal/codec/cell_character_table.h"
+#include "engine/port/cell_character_table.h"
 #include "engine/port/utf.h"
 
 namespace kelm::port {

@@ -8,7 +8,7 @@
 
 // Builds the viewer on an engine that already exists, in this order: the
 // "Tips" layer with the tooltip object, the grid layout as the resize
-// handler, the key-handler object, the menu bar and grid (InitUI), the
+// handler, the key-handler object, the menu bar (InitMenuBar) and grid (InitGrid), the
 // status fields "len", "dec" and "bin", and the first load of `path`.
 // Frames may already run on another thread: the engine lock is held
 // throughout.

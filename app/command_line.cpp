@@ -1,4 +1,4 @@
-#include "viewer/command_line.h"
+#include "app/command_line.h"
 
 #include <filesystem>
 #include <ostream>

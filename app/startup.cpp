@@ -1,5 +1,8 @@
-#include "viewer/startup.h"
+#include "app/startup.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 
@@ -32,12 +35,21 @@ Object* CreateTipObject() {
 }
 
 // Shows the open dialog until a file is chosen. Nothing when the port was
-// asked to quit meanwhile (with the status to exit with).
+// asked to quit meanwhile (with the status to exit with), or when the console
+// cannot be set up for the dialog (after printing the set-up failure, as the
+// engine does).
 std::optional<std::string> ChooseFile(int& quitStatus) {
   kelm::port::ConsolePort& port = kelm::port::Port();
   for (;;) {
     std::optional<std::string> chosen = port.OpenFileDialog(std::string());
     if (chosen && !chosen->empty()) return chosen;
+    uint32_t setupCode = 0;
+    if (port.TakeSetupFailure(setupCode)) {
+      std::printf("%s%u", kelm::port::kConsoleSetupFailure, setupCode);
+      std::fflush(stdout);
+      quitStatus = EXIT_FAILURE;
+      return std::nullopt;
+    }
     if (port.TakeQuitRequest(quitStatus)) return std::nullopt;
   }
 }
@@ -58,7 +70,8 @@ void BuildViewer(Engine& engine, const std::string& path) {
   keyHandler->SetCallback(HandleViewerKeys);
   engine.objectsLayer->AddObject(keyHandler);
 
-  InitUI();
+  InitMenuBar();
+  InitGrid();
 
   AddStatusField(u"len", u"");
   AddStatusField(u"dec", u"");
