@@ -146,40 +146,43 @@ class Program {
     }
   }
 
-  // User + system CPU time of all the program's threads, in milliseconds
-  // (from the scheduler's nanosecond counters).
-  double CpuMs() const {
+  // The sum over all the program's threads of what `read` takes from each
+  // thread's /proc/<pid>/task/<tid>/`file`.
+  template <typename Read>
+  double SumOverThreads(const char* file, Read read) const {
     double total = 0;
     const std::string dir = "/proc/" + std::to_string(pid_) + "/task";
     DIR* tasks = opendir(dir.c_str());
     if (tasks == nullptr) return 0;
     while (const dirent* entry = readdir(tasks)) {
       if (entry->d_name[0] == '.') continue;
-      std::ifstream in(dir + "/" + entry->d_name + "/schedstat");
-      double ns = 0;
-      if (in >> ns) total += ns / 1e6;
+      std::ifstream in(dir + "/" + entry->d_name + "/" + file);
+      total += read(in);
     }
     closedir(tasks);
     return total;
   }
 
+  // User + system CPU time of all the program's threads, in milliseconds
+  // (from the scheduler's nanosecond counters).
+  double CpuMs() const {
+    return SumOverThreads("schedstat", [](std::istream& in) {
+      double ns = 0;
+      return in >> ns ? ns / 1e6 : 0.0;
+    });
+  }
+
   // Context switches of all the program's threads: `kind` is "voluntary"
   // or "nonvoluntary".
   double ContextSwitches(const std::string& kind) const {
-    double total = 0;
-    const std::string dir = "/proc/" + std::to_string(pid_) + "/task";
-    DIR* tasks = opendir(dir.c_str());
-    if (tasks == nullptr) return 0;
-    while (const dirent* entry = readdir(tasks)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream in(dir + "/" + entry->d_name + "/status");
+    return SumOverThreads("status", [&](std::istream& in) {
+      double count = 0;
       std::string line;
       while (std::getline(in, line)) {
-        if (line.rfind(kind + "_ctxt_switches:", 0) == 0) total += std::stod(line.substr(line.find(':') + 1));
+        if (line.rfind(kind + "_ctxt_switches:", 0) == 0) count += std::stod(line.substr(line.find(':') + 1));
       }
-    }
-    closedir(tasks);
-    return total;
+      return count;
+    });
   }
 
   // utime + stime from /proc/<pid>/stat (clock ticks), in milliseconds.
