@@ -47,6 +47,17 @@ class ReadOnlyFile {
   // reads keep no position between them.
   uint64_t ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) const;
 
+  // Where the file system says the data lies, so that work walking the file
+  // can skip holes (ranges never written, which read as zeros). NextData
+  // yields the first offset at or after `offset` that holds data, or Size()
+  // when only a hole follows; NextHole the first offset at or after
+  // `offset` that starts a hole, or Size() (the end of the file counts as
+  // one). Where the file system cannot tell (or on an error) every byte
+  // counts as data: NextData yields `offset` and NextHole Size(). An offset
+  // at or past Size() yields Size() from both.
+  uint64_t NextData(uint64_t offset) const;
+  uint64_t NextHole(uint64_t offset) const;
+
  private:
   intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
   FileKind kind_ = FileKind::None;

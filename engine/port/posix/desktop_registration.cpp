@@ -1,7 +1,6 @@
 #include "engine/port/desktop_registration.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +14,7 @@
 #include "engine/port/atomic_file_writer.h"
 #include "engine/port/process_path.h"
 #include "engine/port/random_name.h"
+#include "engine/port/user_folders.h"
 
 extern char** environ;
 
@@ -28,34 +28,6 @@ constexpr std::string_view kReservedExecCharacters = " \t\n\"'\\><~|&;$*?#()`";
 constexpr std::string_view kQuotedEscapes = "\"`$\\";
 
 constexpr const char* kCacheTool = "update-desktop-database";
-
-std::string HomeDirectory() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
-}
-
-// Creates `path` and every missing folder above it (new folders are private
-// to the user, as the base-directory rules ask). Yields 0 or an errno value.
-int MakeDirectories(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-  if (errno != ENOENT) return errno;
-  const size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    const int parentError = MakeDirectories(path.substr(0, slash));
-    if (parentError != 0) return parentError;
-  }
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-  return 0;
-}
 
 bool IsValidUtf8(std::string_view text) {
   size_t i = 0;
@@ -159,7 +131,7 @@ std::string ApplicationsDirectory() {
   // Relative values of XDG_DATA_HOME are invalid and ignored.
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/applications";
-  const std::string home = HomeDirectory();
+  const std::string home = HomeFolder();
   if (home.empty()) return {};
   return home + "/.local/share/applications";
 }
@@ -223,7 +195,7 @@ RegistrationResult RegisterVerb() {
 RegistrationResult RegisterVerb(const std::string& programPath) {
   const std::string folder = ApplicationsDirectory();
   if (folder.empty()) return Failure('1', ENOENT);
-  const int folderError = MakeDirectories(folder);
+  const int folderError = MakeFolders(folder);
   if (folderError != 0) return Failure('1', folderError);
 
   // Desktop entries are UTF-8 text; a path that is not cannot be named in one.

@@ -92,4 +92,24 @@ uint64_t ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) 
   return done;
 }
 
+// lseek's SEEK_DATA and SEEK_HOLE answer where extents lie. Both fail with
+// ENXIO past the last data (NextData) or the end; file systems that do not
+// know extents answer as if the whole file were data, and other errors
+// (EINVAL on systems without the two) are taken the same way.
+uint64_t ReadOnlyFile::NextData(uint64_t offset) const {
+  if (offset >= size_) return size_;
+  if (handle_ == -1 || offset > static_cast<uint64_t>(INT64_MAX)) return offset;
+  const off_t at = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_DATA);
+  if (at >= 0) return std::min<uint64_t>(static_cast<uint64_t>(at), size_);
+  return errno == ENXIO ? size_ : offset;
+}
+
+uint64_t ReadOnlyFile::NextHole(uint64_t offset) const {
+  if (offset >= size_) return size_;
+  if (handle_ == -1 || offset > static_cast<uint64_t>(INT64_MAX)) return size_;
+  const off_t at = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_HOLE);
+  if (at >= 0) return std::min<uint64_t>(static_cast<uint64_t>(at), size_);
+  return size_;
+}
+
 }  // namespace kelm::port

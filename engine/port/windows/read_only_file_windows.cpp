@@ -81,4 +81,10 @@ uint64_t ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) 
   return done;
 }
 
+// The Windows build does not ask for allocated ranges: every byte counts as
+// data, which walks a sparse file whole but gives the same results.
+uint64_t ReadOnlyFile::NextData(uint64_t offset) const { return offset < size_ ? offset : size_; }
+
+uint64_t ReadOnlyFile::NextHole(uint64_t) const { return size_; }
+
 }  // namespace kelm::port
