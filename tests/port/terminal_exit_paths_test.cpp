@@ -1,7 +1,10 @@
 // Every way a process can end gives the terminal back: exit(), an uncaught
 // exception, a crash, an abort, a second quit signal. Each case runs in a
 // child process (a death test) on a pseudo-terminal whose other side this
-// test reads.
+// test reads. The pseudo-terminal's reader starts after the child ended, so
+// that each fork copies a process of one thread; and each child ends itself
+// by SIGALRM if it ever hangs, which fails its test at once instead of
+// holding the suite until its time-out.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <termios.h>
@@ -32,6 +35,7 @@ class TerminalExitPaths : public ::testing::Test {
   // In the child: a session with the process-wide signal handling, in the
   // alternate screen with the mouse on.
   void EnterSession() {
+    alarm(kChildSeconds);
     TerminalSessionOptions options;
     options.fd = pty.TerminalFd();
     options.requireStdioTerminals = false;
@@ -59,7 +63,9 @@ class TerminalExitPaths : public ::testing::Test {
     EXPECT_EQ(now.c_oflag, original.c_oflag);
   }
 
-  PtyTerminal pty;
+  static constexpr unsigned kChildSeconds = 30;
+
+  PtyTerminal pty{40, 10, PtyTerminal::ReadFrom::FirstUse};
   termios original{};
   TerminalSession* session = nullptr;
 };

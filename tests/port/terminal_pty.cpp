@@ -13,7 +13,7 @@
 
 namespace kelm::port::testing {
 
-PtyTerminal::PtyTerminal(int columns, int rows) {
+PtyTerminal::PtyTerminal(int columns, int rows, ReadFrom readFrom) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
     throw std::runtime_error("no pseudo-terminal");
@@ -22,7 +22,13 @@ PtyTerminal::PtyTerminal(int columns, int rows) {
   slave_ = name ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
   if (slave_ < 0) throw std::runtime_error("cannot open the pseudo-terminal's terminal side");
   SetSize(columns, rows);
-  reader_ = std::thread([this] { ReadLoop(); });
+  if (readFrom == ReadFrom::Start) StartReader();
+}
+
+void PtyTerminal::StartReader() const {
+  std::call_once(readerStarted_, [this] {
+    reader_ = std::thread([self = const_cast<PtyTerminal*>(this)] { self->ReadLoop(); });
+  });
 }
 
 PtyTerminal::~PtyTerminal() {
@@ -43,6 +49,7 @@ void PtyTerminal::Send(std::string_view bytes) {
 }
 
 void PtyTerminal::AnswerQuery(std::string query, std::string reply) {
+  StartReader();
   std::lock_guard lock(mutex_);
   answers_.push_back(Answer{std::move(query), std::move(reply), output_.size()});
 }
@@ -55,6 +62,7 @@ void PtyTerminal::SetSize(int columns, int rows) {
 }
 
 void PtyTerminal::HangUp() {
+  std::call_once(readerStarted_, [] {});  // a reader not started yet never starts
   stop_ = true;
   if (reader_.joinable()) reader_.join();
   close(master_);
@@ -62,16 +70,19 @@ void PtyTerminal::HangUp() {
 }
 
 std::string PtyTerminal::Output() const {
+  StartReader();
   std::lock_guard lock(mutex_);
   return output_;
 }
 
 size_t PtyTerminal::OutputSize() const {
+  StartReader();
   std::lock_guard lock(mutex_);
   return output_.size();
 }
 
 size_t PtyTerminal::WaitForOutput(std::string_view needle, size_t from, int timeoutMs) const {
+  StartReader();
   std::unique_lock lock(mutex_);
   size_t found = std::string::npos;
   changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {

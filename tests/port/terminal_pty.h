@@ -2,6 +2,13 @@
 // terminal side, the test plays the terminal emulator on the other side. It
 // collects everything the backend writes (on a reader thread), types bytes,
 // answers queries, and waits on the output with a deadline.
+//
+// Tests that fork (death tests) make it with ReadFrom::FirstUse: the reader
+// thread then starts only when the output is first looked at, after the
+// child has ended, so that the fork copies a process with one thread (a
+// fork beside a running thread can leave the child on a lock that thread
+// held). The child's output waits in the pseudo-terminal meanwhile, which
+// holds a few KiB.
 #pragma once
 
 #include <termios.h>
@@ -18,7 +25,9 @@ namespace kelm::port::testing {
 
 class PtyTerminal {
  public:
-  PtyTerminal(int columns = 40, int rows = 10);
+  enum class ReadFrom { Start, FirstUse };
+
+  PtyTerminal(int columns = 40, int rows = 10, ReadFrom readFrom = ReadFrom::Start);
   PtyTerminal(const PtyTerminal&) = delete;
   PtyTerminal& operator=(const PtyTerminal&) = delete;
   ~PtyTerminal();
@@ -44,6 +53,8 @@ class PtyTerminal {
 
  private:
   void ReadLoop();
+  // Starts the reader thread if it has not started yet.
+  void StartReader() const;
 
   int master_ = -1;
   int slave_ = -1;
@@ -57,7 +68,8 @@ class PtyTerminal {
     size_t searchFrom = 0;  // output before this was already answered
   };
   std::vector<Answer> answers_;
-  std::thread reader_;
+  mutable std::once_flag readerStarted_;
+  mutable std::thread reader_;
 };
 
 }  // namespace kelm::port::testing
