@@ -18,6 +18,9 @@ namespace kelm::port {
 
 class KeyStateTracker {
  public:
+  // Virtual-key codes run from 0 to 255.
+  static constexpr int kVirtualKeyCount = 256;
+
   // Takes note of one decoded record (key, mouse; other kinds are ignored).
   void Observe(const INPUT_RECORD& record);
   // Bit 15 (0x8000) while the key is down, bit 0 when a key-down record of
@@ -37,8 +40,8 @@ class KeyStateTracker {
  private:
   bool IsDown(int virtualKey) const;
 
-  std::array<bool, 256> pressedSinceQuery_{};
-  std::array<char16_t, 256> lastChar_{};
+  std::array<bool, kVirtualKeyCount> pressedSinceQuery_{};
+  std::array<char16_t, kVirtualKeyCount> lastChar_{};
   uint32_t modifiers_ = 0;
   uint32_t mouseButtons_ = 0;
 };
