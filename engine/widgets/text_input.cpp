@@ -218,12 +218,12 @@ void TextInput::Paste() {
   const size_t room = Limit() - value.size();
   // Clipboard text ends at its first NUL. Only the room's worth of it (and
   // one unit more) is searched: a paste of megabytes is refused at once.
-  const std::u16string& text = *clip;
-  const size_t searched = std::min(text.size(), room + 1);
-  const size_t nul = std::u16string_view(text.data(), searched).find(u'\0');
-  const size_t length = nul != std::u16string_view::npos ? nul : text.size();
+  const std::u16string& clipText = *clip;
+  const size_t searched = std::min(clipText.size(), room + 1);
+  const size_t nul = std::u16string_view(clipText.data(), searched).find(u'\0');
+  const size_t length = nul != std::u16string_view::npos ? nul : clipText.size();
   if (length > room) return;
-  const std::u16string pasted = text.substr(0, length);
+  const std::u16string pasted = clipText.substr(0, length);
   if (charset != Any) {
     if (IsAllowedText(pasted)) value += pasted;
     return;
