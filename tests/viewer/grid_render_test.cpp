@@ -20,16 +20,18 @@ using GridRender = ViewerTest;
 TEST_F(GridRender, FiveByteFileOnNarrowScreen) {
   Start({'H', 'e', 'l', 'l', 'o'}, kNarrowColumns, kNarrowRows);
   EXPECT_EQ(bytesPerRow, 4);
-  const std::string rule = "----------------+-------------+-------";
-  EXPECT_EQ(Row(1), rule);
-  EXPECT_EQ(Row(2), "0000000000000000| 48 65 6C 6C |H e l l");
-  EXPECT_EQ(Row(3), "0000000000000004| 6F" + Spaces(10) + "|o");
-  EXPECT_EQ(Row(4), "0000000000000008|" + Spaces(13) + "|");
-  EXPECT_EQ(Row(5), "000000000000000C|" + Spaces(13) + "|");
-  EXPECT_EQ(Row(6), "0000000000000010|" + Spaces(13) + "|");
-  EXPECT_EQ(Row(7), "0000000000000014|" + Spaces(13) + "|");
-  EXPECT_EQ(Row(8), rule);
-  EXPECT_EQ(Row(9), "----------------");
+  ExpectScreen(*console, {
+      "     [ File ]    [ Settings ]",
+      "----------------+-------------+-------",
+      "0000000000000000| 48 65 6C 6C |H e l l",
+      "0000000000000004| 6F          |o",
+      "0000000000000008|             |",
+      "000000000000000C|             |",
+      "0000000000000010|             |",
+      "0000000000000014|             |",
+      "----------------+-------------+-------",
+      "----------------",
+  });
 }
 
 TEST_F(GridRender, FiveByteFileWithTwentyBytesPerRow) {
@@ -130,10 +132,20 @@ TEST_F(GridRender, ResizeReflowsTheGrid) {
   console->SetWindowSize(49, 12);  // width 48: 6 bytes per row, 8 grid rows
   Frame(2);
   EXPECT_EQ(bytesPerRow, 6);
-  EXPECT_EQ(Row(3), "0000000000000006| 06 07 08 09 0A 0B |. . . . . .");
-  EXPECT_EQ(Row(8), "0000000000000024| 24 25 26 27" + Spaces(7) + "|$ % & '");
-  EXPECT_EQ(Row(9), "000000000000002A|" + Spaces(19) + "|");
-  EXPECT_EQ(Row(10), "----------------+-------------------+-----------");
+  ExpectScreen(*console, {
+      "     [ File ]    [ Settings ]",
+      "----------------+-------------------+-----------",
+      "0000000000000000| 00 01 02 03 04 05 |. . . . . .",
+      "0000000000000006| 06 07 08 09 0A 0B |. . . . . .",
+      "000000000000000C| 0C 0D 0E 0F 10 11 |. . . . . .",
+      "0000000000000012| 12 13 14 15 16 17 |. . . . . .",
+      "0000000000000018| 18 19 1A 1B 1C 1D |. . . . . .",
+      "000000000000001E| 1E 1F 20 21 22 23 |. .   ! \" #",
+      "0000000000000024| 24 25 26 27       |$ % & '",
+      "000000000000002A|                   |",
+      "----------------+-------------------+-----------",
+      "----------------",
+  });
 }
 
 TEST_F(GridRender, EmptyFileShowsAnEmptyGrid) {
