@@ -131,8 +131,15 @@ void UpdateScrollBar(Object* /*object*/) {
   }
   HandleBarMouse();
   if (!bar.map.Complete()) {
+    // Slices of about one cell's reads, until the frame's read budget or
+    // its time is used up (a slow disk shortens the slice, not the frame
+    // rate).
     ViewedFileSource source;
-    bar.map.Step(source, kMapFrameReadBudget);
+    const uint64_t started = KelmCEngineV2::GetTicks();
+    for (uint64_t slice = 0; slice < kMapFrameReadBudget / kMapSampleBytes; ++slice) {
+      if (!bar.map.Step(source, kMapSampleBytes)) break;
+      if (KelmCEngineV2::GetTicks() - started >= kMapFrameTimeMs) break;
+    }
     PaintScrollBar();
     // The next slice in the next frame, at once; none once the map is done.
     if (!bar.map.Complete() && KelmCEngineV2::mainEngine != nullptr) KelmCEngineV2::mainEngine->RequestFrame(0);

@@ -25,8 +25,10 @@ inline constexpr char kThumbColour = 'F';
 // cells are blank.
 inline constexpr char16_t kThumbCharacter = u'\u2503';  // heavy vertical line
 
-// Bytes the bar may read per frame while it samples.
+// Bytes the bar may read per frame while it samples, and the time its
+// sampling may take per frame (at least one cell is always sampled).
 inline constexpr uint64_t kMapFrameReadBudget = 64 * 1024;
+inline constexpr uint64_t kMapFrameTimeMs = 8;
 
 // Whether the bar is shown (a viewer setting, on by default). Change it with
 // SetShowFileMap so that the grid is laid out again.
