@@ -1,7 +1,7 @@
-// The Settings panel: one setting, "Show in context menu:", whose checkbox
-// registers the viewer with the desktop's file managers ("Hex Editor" for
-// every file) or removes it again. The checkbox shows the state found on
-// disk each time the panel opens.
+// The Settings panel: "Show in context menu:", whose checkbox registers the
+// viewer with the desktop's file managers ("Hex Editor" for every file) or
+// removes it again (the checkbox shows the state found on disk each time the
+// panel opens), and "Show file map:", the scrollbar at the grid's right edge.
 #pragma once
 
 #include <string>
@@ -20,6 +20,10 @@ void OpenSettingsPanel(KelmCEngineV2::Object* button);
 // registered and registers otherwise; the text follows only a change that
 // succeeded, and a failure is reported by ReportRegistryError.
 void RegistrationCheckboxUpdate(KelmCEngineV2::Object* checkbox);
+
+// The file map's checkbox: a click turns the bar off or on (the grid is laid
+// out again).
+void FileMapCheckboxUpdate(KelmCEngineV2::Object* checkbox);
 
 // Writes the step digit and the system's text for the error code where the
 // user sees it outside the frame, then waits for a key.

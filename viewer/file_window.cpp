@@ -10,6 +10,7 @@
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
+#include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -92,6 +93,7 @@ void LoadFile(const std::string& path) {
 
   fileSize = 0;
   OpenViewedFile();
+  RestartFileMap();
   RefreshGrid();
   fileLoaded = true;
 }

@@ -7,6 +7,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
 #include "viewer/grid_geometry.h"
+#include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -52,6 +53,7 @@ void InitGrid() {
   statusLine = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), 0.0f), kAnchorLeft);
   statusOffset = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
   statusOffset->SetText(kNoOffset);
+  InitScrollBar();
 
   LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
                      static_cast<float>(mainEngine->GetScreenHeight())));
@@ -66,7 +68,7 @@ void LayoutGrid(KelmCEngineV2::Vector2 size) {
     return;
   }
 
-  bytesPerRow = (width - kHexColumnX) / kColumnsPerByte;
+  bytesPerRow = (width - kHexColumnX - ScrollBarColumns()) / kColumnsPerByte;
   const int32_t charX = 3 * bytesPerRow + kHexColumnX + 1;
   charColumn->position.x = static_cast<float>(charX);
 
@@ -90,6 +92,8 @@ void LayoutGrid(KelmCEngineV2::Vector2 size) {
   statusLine->position.y = static_cast<float>(1 - height);
   statusOffset->position.y = static_cast<float>(1 - height);
   statusLine->SetText(std::u16string(static_cast<size_t>(width - kHexColumnX), u' '));
+
+  LayoutScrollBar(width, height);
 
   if (fileLoaded) RefreshGrid();
   RenderStatusLine();

@@ -12,6 +12,7 @@
 #include "engine/core/engine.h"
 #include "engine/port/hex_digits.h"
 #include "viewer/offset_math.h"
+#include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -102,6 +103,7 @@ void RefreshGrid() {
   if (fileSize == 0 || rows < 1 || bytesPerRow < 1) {
     ClearColumns();
     RecolourGrid();
+    PaintScrollBar();
     return;
   }
 
@@ -150,6 +152,7 @@ void RefreshGrid() {
   SetColumnText(hexColumn, std::move(hex), true);
   SetColumnText(charColumn, std::move(chars), true);
   RecolourGrid();
+  PaintScrollBar();
 }
 
 bool RangeIsVisible(const MarkedRange& range) {

@@ -1,5 +1,7 @@
 #include "viewer/viewer_state.h"
 
+#include "viewer/scroll_bar.h"
+
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
@@ -44,6 +46,7 @@ void ForgetScreenObjects() {
   statusOffset = nullptr;
   statusLine = nullptr;
   tipObject = nullptr;
+  ForgetScrollBar();
 }
 
 void ResetViewerStateForTests() {
@@ -72,4 +75,5 @@ void ResetViewerStateForTests() {
   statusFields.clear();
 
   ForgetGridWindow();
+  ResetScrollBarForTests();
 }

@@ -69,13 +69,14 @@ class SettingsPanel : public ViewerTest {
   bool hadDataHome = false;
 };
 
-TEST_F(SettingsPanel, PictureWithTitleLabelAndAnEmptyBox) {
+TEST_F(SettingsPanel, PictureWithTitleLabelsAndEmptyBoxes) {
   Start(Counting(10));
   OpenPanel();
   EXPECT_EQ(Span(7, 39, 42), "+" + std::string(40, '-') + "+");
   EXPECT_EQ(Span(kTitleRow, 39, 42), "| Register" + std::string(31, ' ') + "|");
   EXPECT_EQ(Span(kSettingRow, 39, 42), "|   Show in context menu: \u25A1" + std::string(14, ' ') + "|");
-  for (int row = 10; row < 23; ++row) EXPECT_EQ(Span(row, 39, 42), "|" + std::string(40, ' ') + "|");
+  EXPECT_EQ(Span(kSettingRow + 1, 39, 42), "|   Show file map:" + std::string(8, ' ') + "\u25A1" + std::string(14, ' ') + "|");
+  for (int row = 11; row < 23; ++row) EXPECT_EQ(Span(row, 39, 42), "|" + std::string(40, ' ') + "|");
   EXPECT_EQ(Span(23, 39, 42), "+" + std::string(40, '-') + "+");
   EXPECT_EQ(Checkbox(), "\u25A1");
 }

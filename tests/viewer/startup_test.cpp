@@ -85,13 +85,14 @@ class Startup : public ViewerTest {
 
 TEST_F(Startup, PathArgumentShowsTheFileWithoutADialog) {
   const std::string path = WriteFile({0x41, 0x42, 0x43, 0x44, 0x45});
-  quitting.quitOnceShown = "0000000000000000| 41 42 43 44";
+  // 38 drawn columns: three bytes per row beside the file map's column.
+  quitting.quitOnceShown = "0000000000000000| 41 42 43 ";
   quitting.quitStatus = 7;
   EXPECT_EQ(Run({"kelmhex", path, PathOf("ignored.bin")}), 7);
   EXPECT_EQ(quitting.openDialogCalls, 0);
   EXPECT_EQ(quitting.title, u"KelmHex Viewer - data.bin");
   EXPECT_EQ(filePath, path);
-  EXPECT_EQ(quitting.RowText(2), "0000000000000000| 41 42 43 44 |A B C D");
+  EXPECT_EQ(quitting.RowText(2), "0000000000000000| 41 42 43 |A B C    \u2503");
 }
 
 TEST_F(Startup, WithoutArgumentTheDialogIsShownUntilAFileIsChosen) {
