@@ -1,6 +1,8 @@
 // The program's console on POSIX systems: the terminal.
 #include "engine/port/program_console.h"
 
+#include <unistd.h>
+
 #include "engine/port/terminal/terminal_console.h"
 
 namespace kelm::port {
@@ -11,10 +13,20 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
-ProgramStart StartProgram(const std::optional<std::string>& file) {
+ProgramStart StartProgram(const std::optional<std::string>& file, bool readStandardInput) {
   ProgramStart start;
-  start.console = std::make_unique<TerminalConsole>();
+  const bool inputIsTerminal = isatty(STDIN_FILENO) != 0;
+  start.standardInput = readStandardInput || (!file && !inputIsTerminal);
+  TerminalSessionOptions options;
+  options.standardInputIsData = start.standardInput;
+  start.console = std::make_unique<TerminalConsole>(options);
   SetPort(start.console.get());
+  if (start.standardInput) {
+    if (inputIsTerminal) {
+      start.failure = "kelmhex: standard input is a terminal, not data; pipe the data in (cmd | kelmhex) or name a file";
+    }
+    return start;
+  }
   start.file = file;
   return start;
 }
