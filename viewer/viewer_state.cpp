@@ -1,5 +1,7 @@
 #include "viewer/viewer_state.h"
 
+#include "viewer/input_pipe.h"
+
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
@@ -47,6 +49,7 @@ void ForgetScreenObjects() {
 }
 
 void ResetViewerStateForTests() {
+  StopViewingPipe();
   filePath.clear();
   viewedFile.Close();
   fileSize = 0;
