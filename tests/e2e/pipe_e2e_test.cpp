@@ -86,6 +86,20 @@ TEST_F(PipeEndToEnd, DashReadsAFifoFedSlowlyAndReloadSaysWhyNot) {
   EXPECT_EQ(terminal->ExitStatus(), 0);
 }
 
+TEST_F(PipeEndToEnd, DashOnATerminalIsRefusedAndWithoutATerminalTheSetupFailureStands) {
+#ifdef KELMHEX_BINARY
+  RunShell("\"$KELMHEX\" -; echo \"exit status $?\"; read wait");
+  ASSERT_TRUE(terminal->WaitForText("exit status 1")) << terminal->ScreenText();
+  EXPECT_NE(terminal->ScreenText().find("standard input is a terminal, not data"), std::string::npos)
+      << terminal->ScreenText();
+
+  // Piped input with no terminal for the keys (nor for the screen).
+  const ProgramRun run = RunWithoutTerminal({KELMHEX_BINARY, "-"}, "/dev/null");
+  EXPECT_EQ(run.output, "FATAL ERROR IN SETTING UP CONSOLE. Code: 25");
+  EXPECT_EQ(run.exitStatus, 1);
+#endif
+}
+
 // 2 GiB of 32-byte lines: 20 bytes per row at 120 columns, so the last row
 // holds the last 8 bytes, "89abcde\n", at offset 0x7FFFFFF8.
 TEST_F(PipeEndToEnd, TwoGibibytesStreamThroughWithPrivateMemoryFlat) {

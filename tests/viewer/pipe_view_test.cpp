@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -211,6 +212,22 @@ TEST_F(PipeView, OpeningAFileLeavesThePipe) {
   ASSERT_EQ(write(fds[1], "more", 4), 4);
   Frame(2);
   EXPECT_EQ(fileSize, 5u) << "the pipe no longer grows the view";
+}
+
+TEST(PipeProgress, EachStateSaysWhatHappenedAndHowManyBytesThereAre) {
+  using kelm::port::SpoolProgress;
+  const auto text = [](SpoolState state, uint64_t size, int error = 0) {
+    SpoolProgress progress;
+    progress.state = state;
+    progress.size = size;
+    progress.error = error;
+    return kelm::port::ToUtf8(PipeProgressText(progress));
+  };
+  EXPECT_EQ(text(SpoolState::Arriving, 1), "arriving, 1 byte so far");
+  EXPECT_EQ(text(SpoolState::Ended, 18446744073709551615u), "ended, 18446744073709551615 bytes");
+  EXPECT_EQ(text(SpoolState::ReadFailed, 10, EIO), "reading failed (" + std::string(std::strerror(EIO)) + "), 10 bytes kept");
+  EXPECT_EQ(text(SpoolState::WriteFailed, 0, ENOSPC),
+            "spooling stopped (" + std::string(std::strerror(ENOSPC)) + "), 0 bytes kept");
 }
 
 }  // namespace
