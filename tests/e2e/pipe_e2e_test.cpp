@@ -86,12 +86,16 @@ TEST_F(PipeEndToEnd, DashReadsAFifoFedSlowlyAndReloadSaysWhyNot) {
   EXPECT_EQ(terminal->ExitStatus(), 0);
 }
 
-TEST_F(PipeEndToEnd, DashOnATerminalIsRefusedAndWithoutATerminalTheSetupFailureStands) {
+TEST_F(PipeEndToEnd, DashOnATerminalOrAClosedInputIsRefusedAndWithoutATerminalTheSetupFailureStands) {
 #ifdef KELMHEX_BINARY
   RunShell("\"$KELMHEX\" -; echo \"exit status $?\"; read wait");
   ASSERT_TRUE(terminal->WaitForText("exit status 1")) << terminal->ScreenText();
   EXPECT_NE(terminal->ScreenText().find("standard input is a terminal, not data"), std::string::npos)
       << terminal->ScreenText();
+
+  RunShell("\"$KELMHEX\" <&-; echo \"exit status $?\"; read wait");
+  ASSERT_TRUE(terminal->WaitForText("exit status 1")) << terminal->ScreenText();
+  EXPECT_NE(terminal->ScreenText().find("standard input is closed"), std::string::npos) << terminal->ScreenText();
 
   // Piped input with no terminal for the keys (nor for the screen).
   const ProgramRun run = RunWithoutTerminal({KELMHEX_BINARY, "-"}, "/dev/null");
