@@ -58,13 +58,8 @@ std::optional<std::string> ChooseFile(int& quitStatus) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Everything of BuildViewer but the load.
 void BuildScreen(Engine& engine) {
-
   auto* tips = new Layer("Tips");
   engine.AddLayer(tips);
   tipObject = CreateTipObject();
