@@ -101,6 +101,9 @@ TEST_F(PipeView, BytesShowAsTheyComeAndTheStatusSaysWhenTheInputEnded) {
                          });
   EXPECT_EQ(StatusText(), "input: arriving, 6 byt") << "cut at the screen's edge";
   EXPECT_EQ(kelm::port::ToUtf8(statusFields.front().value), "arriving, 6 bytes so far");
+  // While nothing comes, though the pipe is open, the frames settle into a
+  // wait without a time-out: nothing polls for more.
+  EXPECT_TRUE(WaitFor([&] { return engine->LastWaitMs() == kelm::port::kWaitForever; }));
   EndInput();
   EXPECT_EQ(kelm::port::ToUtf8(statusFields.front().value), "ended, 6 bytes");
   EXPECT_EQ(fileSize, 6u);
