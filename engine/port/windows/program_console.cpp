@@ -5,8 +5,6 @@
 
 #include "engine/port/windows/windows_console.h"
 #include "engine/port/windows/windows_startup.h"
-// After the project's headers (see win32.h).
-#include "engine/port/windows/win32.h"
 
 namespace kelm::port {
 
@@ -20,7 +18,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 ProgramStart StartProgram(const std::optional<std::string>& file, bool readStandardInput) {
   ProgramStart start;
   // The console's keys come from standard input: a pipe there leaves none.
-  if (readStandardInput || (!file && GetFileType(GetStdHandle(STD_INPUT_HANDLE)) == FILE_TYPE_PIPE)) {
+  if (readStandardInput || (!file && StandardInputIsPipe())) {
     start.console = std::make_unique<WindowsConsole>();
     SetPort(start.console.get());
     start.failure =
