@@ -60,10 +60,10 @@ int CreateNamed(const std::string& folder, int& writer, int& reader) {
     CloseIfOpen(writer);
     return openError;
   }
-  struct stat written {};
-  struct stat read {};
-  if (fstat(writer, &written) != 0 || fstat(reader, &read) != 0 || written.st_dev != read.st_dev ||
-      written.st_ino != read.st_ino) {
+  struct stat writing {};
+  struct stat reading {};
+  if (fstat(writer, &writing) != 0 || fstat(reader, &reading) != 0 || writing.st_dev != reading.st_dev ||
+      writing.st_ino != reading.st_ino) {
     CloseIfOpen(writer);
     CloseIfOpen(reader);
     return EEXIST;  // the name was swapped under us
