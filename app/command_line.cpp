@@ -15,8 +15,19 @@ using kelm::port::EscapedText;
 using kelm::port::WriteMessage;
 
 constexpr std::string_view kEndOfOptions = "--";
+constexpr std::string_view kStandardInput = "-";
 constexpr std::string_view kShowScreenshot = "--show-screenshot";
 constexpr std::string_view kScreenshotToHtml = "--screenshot-to-html";
+
+// The viewer on `arg`: a file, or standard input for "-".
+CommandLine ViewOf(CommandLine command, std::string_view arg) {
+  if (arg == kStandardInput) {
+    command.standardInput = true;
+  } else {
+    command.file = std::string(arg);
+  }
+  return command;
+}
 
 CommandLine UsageError(std::string message) {
   CommandLine command;
@@ -89,7 +100,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (argv[i] == nullptr) break;
     const std::string_view arg = argv[i];
     if (arg == kEndOfOptions) {
-      if (i + 1 < argc && argv[i + 1] != nullptr) command.file = argv[i + 1];
+      if (i + 1 < argc && argv[i + 1] != nullptr) return ViewOf(command, argv[i + 1]);
       return command;
     }
     if (arg == "-h" || arg == "--help") {
@@ -109,8 +120,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option '" + EscapedText(arg) + "'");
     // The first argument that is not an option is the file; the rest is
     // ignored.
-    command.file = std::string(arg);
-    return command;
+    return ViewOf(command, arg);
   }
   return command;
 }

@@ -1,6 +1,7 @@
 // The command line of kelmhex:
 //
-//   kelmhex [--] [FILE]                               view FILE (or choose one)
+//   kelmhex [--] [FILE | -]                           view FILE (or choose one),
+//                                                     or standard input for "-"
 //   kelmhex -h | --help                               usage, keys, exit statuses
 //   kelmhex -V | --version
 //   kelmhex --show-screenshot FILE.ss                 print a screenshot
@@ -9,7 +10,8 @@
 // Options are looked for before the file only: the first argument that is
 // not an option is the file, and what follows it is ignored, as it always
 // was. "--" ends the options, so a file named "--help" is viewed with
-// `kelmhex -- --help`; a lone "-" is a file name. The two screenshot options
+// `kelmhex -- --help`; a lone "-" (before or after "--") stands for
+// standard input, so a file of that name is viewed as ./-. The two screenshot options
 // also take their file as --show-screenshot=FILE.ss.
 //
 // Everything but viewing runs without the terminal: help, version, the
@@ -34,6 +36,8 @@ struct CommandLine {
   // View: the file to view, nothing for the open dialog. Screenshot tools:
   // the screenshot file.
   std::optional<std::string> file;
+  // View: the file was "-", the data comes on standard input (`file` empty).
+  bool standardInput = false;
   // ScreenshotToHtml: the page to write (the default already filled in).
   std::string output;
   // UsageError: one line, without the program name.

@@ -1,11 +1,12 @@
 // kelmhex: the hex viewer on a terminal or a Windows console.
 //
-//   kelmhex [--] [FILE]
+//   kelmhex [--] [FILE | -]
 //   kelmhex --help | --version
 //   kelmhex --show-screenshot FILE.ss
 //   kelmhex --screenshot-to-html FILE.ss [OUT.html]
 //
-// Without FILE the open dialog asks for one. The console is given back as
+// Without FILE the open dialog asks for one; "-", or no FILE while standard
+// input is not a terminal (`cmd | kelmhex`), views standard input. The console is given back as
 // it was found when the viewer ends (q or F10, a quit signal, or the
 // terminal going away). The options are handled before the console is
 // touched: help, version, the screenshot tools and usage errors never change
@@ -37,10 +38,15 @@ int main(int argc, char** argv) {
 
   // The platform's console as the port, and the file to view (the viewer
   // asks for one itself when there is none yet).
-  kelm::port::ProgramStart start = kelm::port::StartProgram(command.file);
+  kelm::port::ProgramStart start = kelm::port::StartProgram(command.file, command.standardInput);
   if (!start.failure.empty()) {
     std::fprintf(stderr, "%s\n", start.failure.c_str());
     return kExitFailure;
+  }
+  if (start.standardInput) {
+    const int status = RunViewerOnStandardInput();
+    start.console->Restore();
+    return status;
   }
   // The viewer takes the file as its first argument.
   std::string file = start.file.value_or(std::string());

@@ -3,13 +3,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 
 #include "engine/core/input.h"
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
+#include "engine/port/printable_text.h"
+#include "app/command_line.h"
 #include "ui/menu_bar.h"
+#include "viewer/input_pipe.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -54,11 +58,8 @@ std::optional<std::string> ChooseFile(int& quitStatus) {
   }
 }
 
-}  // namespace
-
-void BuildViewer(Engine& engine, const std::string& path) {
-  std::lock_guard lock(engine.Lock());
-
+// Everything of BuildViewer but the load.
+void BuildScreen(Engine& engine) {
   auto* tips = new Layer("Tips");
   engine.AddLayer(tips);
   tipObject = CreateTipObject();
@@ -76,8 +77,45 @@ void BuildViewer(Engine& engine, const std::string& path) {
   AddStatusField(u"len", u"");
   AddStatusField(u"dec", u"");
   AddStatusField(u"bin", u"");
+}
 
+}  // namespace
+
+void BuildViewer(Engine& engine, const std::string& path) {
+  std::lock_guard lock(engine.Lock());
+  BuildScreen(engine);
   LoadFile(path);
+}
+
+void BuildViewerOnPipe(Engine& engine, kelm::port::InputSpool& spool, int source) {
+  std::lock_guard lock(engine.Lock());
+  BuildScreen(engine);
+  // Takes what came on the pipe once per frame.
+  auto* pipeWatcher = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  pipeWatcher->SetCallback([](Object*) { TakePipeInput(); });
+  engine.objectsLayer->AddObject(pipeWatcher);
+  ViewPipe(spool, source);
+}
+
+int RunViewerOnStandardInput() {
+  kelm::port::InputSpool spool;
+  if (const int error = spool.Create(); error != 0) {
+    std::fprintf(stderr, "kelmhex: no temporary file for standard input in %s: %s\n",
+                 kelm::port::EscapedText(kelm::port::InputSpool::DefaultFolder()).c_str(), std::strerror(error));
+    return kExitFailure;
+  }
+  auto* engine = new Engine(/*runInBackground=*/false);
+  BuildViewerOnPipe(*engine, spool, kelm::port::InputSpool::kStandardInput);
+  engine->frameThread.join();
+  const int status = engine->ExitStatus();
+  // The spool's thread asks the engine for frames: it ends first.
+  {
+    std::lock_guard lock(engine->Lock());
+    StopViewingPipe();
+  }
+  delete engine;
+  ForgetScreenObjects();
+  return status;
 }
 
 int RunViewer(int argc, char** argv) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/core/engine.h"
+#include "engine/port/input_spool.h"
 
 // Builds the viewer on an engine that already exists, in this order: the
 // "Tips" layer with the tooltip object, the grid layout as the resize
@@ -13,6 +14,17 @@
 // Frames may already run on another thread: the engine lock is held
 // throughout.
 void BuildViewer(KelmCEngineV2::Engine& engine, const std::string& path);
+
+// BuildViewer for bytes that come on a pipe: `spool` (created, not started)
+// is shown as it fills from `source`, an object takes what came in every
+// frame. The spool must stay until StopViewingPipe.
+void BuildViewerOnPipe(KelmCEngineV2::Engine& engine, kelm::port::InputSpool& spool, int source);
+
+// The program on standard input (`cmd | kelmhex`, `kelmhex -`): spools it,
+// starts the engine and waits as RunViewer does. A spool file that cannot be
+// made is reported on standard error before the terminal is touched
+// (kExitFailure).
+int RunViewerOnStandardInput();
 
 // The program: the file is the first argument (further ones are ignored),
 // or else the one chosen in the open dialog, shown again until a file is

@@ -11,6 +11,7 @@
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
 #include "engine/widgets/message.h"
+#include "viewer/input_pipe.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -62,6 +63,7 @@ void OpenWithAction(Object*) {
 
 void ReloadAction(Object*) {
   CloseAllMenus();
+  if (RefusedForPipe(u"Reload")) return;
   const std::string path = filePath;
   LoadFile(path);
 }

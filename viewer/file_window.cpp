@@ -10,12 +10,12 @@
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
+#include "viewer/input_pipe.h"
 #include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
 namespace {
 
-constexpr char16_t kTitlePrefix[] = u"KelmHex Viewer - ";
 constexpr char16_t kFailurePrefix[] = u"Failed to open: \"";
 constexpr char16_t kFailureTitle[] = u"Err";
 
@@ -83,6 +83,7 @@ void OpenViewedFile() {
 void ReportOpenFailure() { ReportOpenFailureBecause(ErrorText(errno)); }
 
 void LoadFile(const std::string& path) {
+  StopViewingPipe();
   if (&path != &filePath) filePath = path;
   viewedFile.Close();
   fileLoaded = false;

@@ -19,7 +19,8 @@ constexpr int kEntryIndent = 2;
 constexpr int kColumnGap = 2;
 
 constexpr std::string_view kSynopsis[] = {
-    "kelmhex [--] [FILE]",
+    "kelmhex [--] [FILE | -]",
+    "cmd | kelmhex",
     "kelmhex --show-screenshot FILE.ss",
     "kelmhex --screenshot-to-html FILE.ss [OUT.html]",
     "kelmhex --help | --version",
@@ -30,7 +31,8 @@ constexpr std::string_view kSummary = "an interactive hex viewer for the termina
 constexpr std::string_view kDescription =
     "Shows FILE as rows of a 16-digit hexadecimal offset, the bytes as hex pairs and the bytes as "
     "characters, as many bytes per row as the terminal is wide. Without FILE a file chooser asks for "
-    "one. Select bytes with the mouse or the keys: up to eight selected bytes are decoded at once as "
+    "one; with - (or without FILE while standard input is a pipe) the bytes of standard input are "
+    "shown as they arrive. Select bytes with the mouse or the keys: up to eight selected bytes are decoded at once as "
     "integers, floats and characters in the status row and in the inspector panel. Ranges can be "
     "coloured and named, copied to the clipboard and exported to a file. The file is only ever read.";
 
@@ -62,6 +64,12 @@ const std::vector<HelpEntry> kOptions = {
     {"--screenshot-to-html FILE.ss [OUT.html]",
      "write the screenshot as a self-contained HTML page (a monospace grid and the colour table); "
      "OUT.html defaults to FILE.ss with .html in place of .ss"},
+    {"FILE",
+     "the file to view; - reads standard input (as does no FILE while standard input is not a "
+     "terminal): the bytes are kept in an unnamed temporary file in $TMPDIR (or /tmp) as they arrive, "
+     "the size and End grow with them, the status field input says whether more is arriving, and "
+     "the keys come from the terminal (/dev/tty). Reload and Open With need a real file. A file "
+     "named - is ./-"},
     {"--", "end of the options: the next argument is the file to view, even one named like an "
            "option (kelmhex -- --help)"},
 };
@@ -69,8 +77,9 @@ const std::vector<HelpEntry> kOptions = {
 const std::vector<HelpEntry> kExitStatuses = {
     {"0", "normal quit (q or F10, also F10 in the file chooser)"},
     {"1",
-     "the terminal could not be set up (standard input or output is not a terminal), or a "
-     "screenshot file that is not valid or cannot be read or written"},
+     "the terminal could not be set up (standard input or output is not a terminal; for piped "
+     "input: no controlling terminal), no temporary file for piped input, or a screenshot file that "
+     "is not valid or cannot be read or written"},
     {"2", "usage error (an unknown option, a missing argument)"},
     {"128+N", "ended by signal N (143 for SIGTERM; 129 when the terminal hangs up)"},
 };

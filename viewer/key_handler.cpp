@@ -20,6 +20,7 @@
 #include "viewer/copy.h"
 #include "viewer/grid_geometry.h"
 #include "viewer/help_box.h"
+#include "viewer/input_pipe.h"
 #include "viewer/key_bindings.h"
 #include "viewer/open_with.h"
 #include "viewer/values_refresh.h"
@@ -118,7 +119,9 @@ void Run(KeyCommand command, uint32_t controlKeyState) {
     case KeyCommand::SelectAll: SelectWholeFile(); break;
     case KeyCommand::OpenWith: ShowOpenWith(); break;  // "Open With" for the viewed file
     case KeyCommand::OpenAnotherFile: OpenAnotherFile(); break;
-    case KeyCommand::Reload: LoadFile(filePath); break;
+    case KeyCommand::Reload:
+      if (!RefusedForPipe(u"Reload")) LoadFile(filePath);
+      break;
     case KeyCommand::Mark: HandleMarkKey(); break;  // remove the mark under the mouse, or the colour-range form
     case KeyCommand::SelectionLength: OpenLengthForm(); break;
     case KeyCommand::QuickMark: QuickMark(); break;

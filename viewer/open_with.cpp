@@ -4,6 +4,7 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/widgets/menu_object.h"
+#include "viewer/input_pipe.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -44,6 +45,7 @@ std::u16string OpenWithErrorMessage(uint32_t code) {
 }
 
 void ShowOpenWith() {
+  if (RefusedForPipe(u"Open With")) return;
   const uint32_t result = Port().OpenWithDialog(filePath);
   if (result == kelm::port::kOpenWithOk || result == kelm::port::kOpenWithCancelled) return;
   if (mainEngine == nullptr || menusLayer == nullptr) return;

@@ -1,5 +1,6 @@
 #include "viewer/viewer_state.h"
 
+#include "viewer/input_pipe.h"
 #include "viewer/scroll_bar.h"
 
 std::string filePath;
@@ -50,6 +51,7 @@ void ForgetScreenObjects() {
 }
 
 void ResetViewerStateForTests() {
+  StopViewingPipe();
   filePath.clear();
   viewedFile.Close();
   fileSize = 0;

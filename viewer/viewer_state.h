@@ -32,9 +32,13 @@ struct StatusField {
   // How many units at the end of `value` are a label that stays when the
   // row is too narrow: the part before it is then cut and ends in "...".
   size_t labelLength = 0;
+  // Stays shown when the selection goes (the progress of piped input).
+  bool keep = false;
 };
 
 // --- the file ------------------------------------------------------------------
+// The window title: this and the viewed file's name.
+inline constexpr char16_t kTitlePrefix[] = u"KelmHex Viewer - ";
 // Path of the viewed file as given or chosen (raw bytes: names need not be
 // UTF-8).
 extern std::string filePath;

@@ -25,6 +25,9 @@ struct ProgramStart {
   std::unique_ptr<ConsolePort> console;
   // The file to view; none: the viewer asks with its own open dialog.
   std::optional<std::string> file;
+  // The data to view comes on standard input (`cmd | kelmhex`, `kelmhex -`):
+  // `file` is then empty, and the keys come from the controlling terminal.
+  bool standardInput = false;
   // Not empty: the program cannot start. The text to print (one line) before
   // ending with a failure status; `console` is then still set.
   std::string failure;
@@ -35,6 +38,12 @@ struct ProgramStart {
 // made absolute and the program then works from its own folder, so that it
 // holds no other folder open; without a name the open dialog asks until a
 // file is chosen (a dialog that cannot be shown at all is a failure).
-ProgramStart StartProgram(const std::optional<std::string>& file);
+//
+// Standard input is the data to view when `readStandardInput` is set (the
+// file "-") or when no file is named and standard input is not a terminal.
+// Standard input that is a terminal cannot also be the data: a failure.
+// Windows reads the console's keys from standard input, so piped input is
+// refused there with a failure that says so.
+ProgramStart StartProgram(const std::optional<std::string>& file, bool readStandardInput = false);
 
 }  // namespace kelm::port

@@ -36,6 +36,20 @@ class ReadOnlyFile {
   int Open(const std::string& path);
   void Close();
 
+  // Takes `handle` (a descriptor or HANDLE open for reading, which is now
+  // this object's to close) as a regular file of `size` bytes so far: the
+  // spool of piped input, which grows while it is read (SetSize).
+  void Adopt(intptr_t handle, uint64_t size) {
+    Close();
+    handle_ = handle;
+    kind_ = handle == -1 ? FileKind::None : FileKind::Regular;
+    size_ = handle == -1 ? 0 : size;
+  }
+  // The size the reads and the extent answers go by, for a file that grew.
+  void SetSize(uint64_t size) {
+    if (handle_ != -1) size_ = size;
+  }
+
   bool IsOpen() const { return handle_ != -1; }
   // What the last Open found (None when nothing was there to look at).
   FileKind Kind() const { return kind_; }

@@ -134,10 +134,23 @@ TEST(CommandLineParse, DoubleDashMakesTheNextArgumentTheFile) {
   EXPECT_FALSE(command.file.has_value());
 }
 
-TEST(CommandLineParse, LoneDashIsAFileName) {
-  const CommandLine command = Parse({"-"});
+TEST(CommandLineParse, LoneDashIsStandardInputAndDotSlashDashTheFile) {
+  CommandLine command = Parse({"-"});
   EXPECT_EQ(command.action, CommandAction::View);
-  EXPECT_EQ(command.file, "-");
+  EXPECT_TRUE(command.standardInput);
+  EXPECT_FALSE(command.file.has_value());
+
+  command = Parse({"--", "-"});
+  EXPECT_TRUE(command.standardInput) << "as after the options";
+  EXPECT_FALSE(command.file.has_value());
+
+  command = Parse({"./-"});
+  EXPECT_FALSE(command.standardInput);
+  EXPECT_EQ(command.file, "./-");
+
+  command = Parse({"-", "ignored"});
+  EXPECT_TRUE(command.standardInput) << "what follows the file is ignored, as always";
+  EXPECT_FALSE(Parse({"file.bin"}).standardInput);
 }
 
 TEST(CommandLineParse, UnknownOptionsAreUsageErrors) {

@@ -37,6 +37,7 @@ bool TerminalSession::Open(uint32_t& errorCode) {
   if (fd_ >= 0) return true;
   if (options_.requireStdioTerminals) {
     for (int stdFd : {STDIN_FILENO, STDOUT_FILENO}) {
+      if (options_.standardInputIsData && stdFd == STDIN_FILENO) continue;
       if (!isatty(stdFd)) {
         errorCode = static_cast<uint32_t>(errno != 0 ? errno : ENOTTY);
         return false;
@@ -49,7 +50,12 @@ bool TerminalSession::Open(uint32_t& errorCode) {
   } else {
     // The controlling terminal; when there is none (started with setsid),
     // the terminal on standard input.
+    // (Standard input that carries data is never read for keys.)
     fd_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0 && options_.standardInputIsData) {
+      errorCode = ENOTTY;
+      return false;
+    }
     if (fd_ < 0) {
       const char* name = ttyname(STDIN_FILENO);
       if (name != nullptr) fd_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);

@@ -25,6 +25,11 @@ struct TerminalSessionOptions {
   int fd = -1;
   // Standard input and output must both be terminals.
   bool requireStdioTerminals = true;
+  // Standard input carries the data to view (a pipe): only standard output
+  // must be a terminal, keys come from the controlling terminal alone, and
+  // without one the set-up fails as for standard input that is not a
+  // terminal (ENOTTY).
+  bool standardInputIsData = false;
   // Installs the process-wide signal handlers and exit hooks.
   bool handleSignals = true;
 };

@@ -15,8 +15,16 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
-ProgramStart StartProgram(const std::optional<std::string>& file) {
+ProgramStart StartProgram(const std::optional<std::string>& file, bool readStandardInput) {
   ProgramStart start;
+  // The console's keys come from standard input: a pipe there leaves none.
+  if (readStandardInput || (!file && StandardInputIsPipe())) {
+    start.console = std::make_unique<WindowsConsole>();
+    SetPort(start.console.get());
+    start.failure =
+        "kelmhex: reading standard input is not supported on Windows; save the data to a file and name it";
+    return start;
+  }
   // A relative name is made absolute first, so that it still means what it
   // meant where the user stood.
   if (file) start.file = AbsolutePath(*file);

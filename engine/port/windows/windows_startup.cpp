@@ -39,4 +39,6 @@ void EnterProgramFolder() {
   SetCurrentDirectoryW(ProgramFolder(program).c_str());
 }
 
+bool StandardInputIsPipe() { return GetFileType(GetStdHandle(STD_INPUT_HANDLE)) == FILE_TYPE_PIPE; }
+
 }  // namespace kelm::port

@@ -24,4 +24,8 @@ std::wstring ProgramFolder(const std::wstring& programPath);
 // first.
 void EnterProgramFolder();
 
+// Whether standard input is a pipe (the console's keys come from standard
+// input, so a pipe there leaves no keyboard).
+bool StandardInputIsPipe();
+
 }  // namespace kelm::port
