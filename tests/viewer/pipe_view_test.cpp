@@ -25,6 +25,7 @@ class PipeView : public ViewerTest {
   // The viewer on a pipe, on a console of `columns` x `rows` cells.
   void StartPipe(int columns = 41, int rows = 8) {
     ViewerHarness::Stop();
+    showFileMap = fileMapShown;
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     console = std::make_unique<VirtualConsole>(columns, rows);
     kelm::port::SetPort(console.get());
