@@ -10,6 +10,7 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "ui/menu_bar.h"
+#include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -95,6 +96,9 @@ int RunViewer(int argc, char** argv) {
   auto* engine = new Engine(/*runInBackground=*/false);
   BuildViewer(*engine, path);
   engine->frameThread.join();
+  // However the frame loop ended (q, F10, SIGTERM, SIGHUP, the terminal
+  // gone), the viewed file's marks are kept for the next time.
+  SaveViewedFileMarks();
   const int status = engine->ExitStatus();
   // The engine takes its layers and their objects with it.
   delete engine;

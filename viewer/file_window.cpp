@@ -10,6 +10,7 @@
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
 #include "engine/widgets/message.h"
+#include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -82,6 +83,8 @@ void OpenViewedFile() {
 void ReportOpenFailure() { ReportOpenFailureBecause(ErrorText(errno)); }
 
 void LoadFile(const std::string& path) {
+  // The marks of the file shown so far are saved before another replaces it.
+  BeforeFileLoad(path);
   if (&path != &filePath) filePath = path;
   viewedFile.Close();
   fileLoaded = false;
@@ -92,6 +95,7 @@ void LoadFile(const std::string& path) {
 
   fileSize = 0;
   OpenViewedFile();
+  AfterFileLoad();
   RefreshGrid();
   fileLoaded = true;
 }

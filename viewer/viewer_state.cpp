@@ -1,5 +1,7 @@
 #include "viewer/viewer_state.h"
 
+#include "viewer/marks_store.h"
+
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
@@ -66,6 +68,7 @@ void ResetViewerStateForTests() {
   markBackground = 4;
   lastMarkForeground = 7;
   lastMarkBackground = 4;
+  ForgetMarksStore();
 
   ForgetScreenObjects();
   tipText.clear();
