@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/port/console_port.h"
+#include "viewer/copy_formats.h"
 
 // The two forms of the copied text.
 enum class CopyForm {
@@ -51,6 +52,11 @@ void CopySelection();
 // bytes in the file exceed CopyByteLimit(form) is refused with a message
 // pop-up naming the limit, and nothing is copied. Yields whether it copied.
 bool CopySelectionAs(CopyForm form);
+
+// Copies the bytes of the selection that lie in the file as code (the same
+// rules as CopySelectionAs: a selection whose text would exceed
+// kClipboardTextLimit is refused with a pop-up). Yields whether it copied.
+bool CopySelectionAsCode(CodeForm form);
 
 // Ctrl+C, given the dwControlKeyState of its key record: hex pairs when the
 // record carried Shift (terminals with the kitty keyboard protocol or
