@@ -63,9 +63,9 @@ class CodeFormsTest : public ViewerTest {
 };
 
 TEST_F(CodeFormsTest, EveryFormMatchesPythonForEmptyOneByteOddAndLargeSelections) {
-  // 200,000 bytes: more than one read chunk, and a length that leaves base64
+  // 100,000 bytes: more than one read chunk, and a length that leaves base64
   // one byte over and the C array a short last line.
-  const std::vector<uint8_t> bytes = RandomBytes(200'000, 7);
+  const std::vector<uint8_t> bytes = RandomBytes(100'000, 7);
   const std::string path = WriteFile(bytes);
   StartOn(path);
   for (const size_t length : {size_t{0}, size_t{1}, size_t{2}, size_t{12}, size_t{13}, bytes.size()}) {
