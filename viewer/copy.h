@@ -1,4 +1,5 @@
-// Copying the selected bytes to the clipboard, as characters or as hex pairs.
+// Copying the selected bytes to the clipboard, as characters, as hex pairs
+// or as code (viewer/copy_formats.h).
 //
 // The text goes to the port's clipboard (on a terminal: the in-process
 // clipboard, the terminal's clipboard through OSC 52, and the desktop's

@@ -168,7 +168,13 @@ void SaveViewedFileMarks() {
 
 void BeforeFileLoad(const std::string& path) {
   keepMessage = false;
-  if (shownPath.empty() || kelm::port::AbsolutePath(path) == shownPath) return;
+  if (shownPath.empty()) return;
+  // A reload saves too (the marks stay shown), so a crash after it loses
+  // nothing made before it.
+  if (kelm::port::AbsolutePath(path) == shownPath) {
+    SaveViewedFileMarks();
+    return;
+  }
   const bool failedBefore = reportedSaveFailure;
   SaveViewedFileMarks();
   // A failure said just now stays on the row of the next file.

@@ -4,8 +4,8 @@
 // folder (engine/port/user_folders.h), named after a hash of the file's
 // absolute path; the path itself is recorded inside (viewer/marks_file.h),
 // so a file of another path is never taken for this one's. The marks are
-// saved when the viewed file is closed: another file is loaded, or the
-// program quits (q, F10, SIGTERM, SIGHUP all end the frame loop, after which
+// saved when the viewed file is closed: it is reloaded, another file is
+// loaded, or the program quits (q, F10, SIGTERM, SIGHUP all end the frame loop, after which
 // the program saves); they are restored when the same file is opened again.
 // The seek mark ("SearchResult") is not kept. Every failure (a damaged or
 // foreign file, a folder that cannot be written) is said once on the status
@@ -43,7 +43,7 @@ size_t ImportMarks(const std::vector<MarkedRange>& marks);
 void SaveViewedFileMarks();
 
 // Called by LoadFile before it opens `path`: saves the marks of the file
-// shown so far when `path` names another file.
+// shown so far (for a reload too).
 void BeforeFileLoad(const std::string& path);
 
 // Called by LoadFile after it opened the file: for a file other than the one
