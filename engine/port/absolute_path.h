@@ -7,8 +7,10 @@
 namespace kelm::port {
 
 // `path` resolved to an absolute path: links and "." / ".." resolved where
-// the file exists (realpath; GetFullPathNameW on Windows), otherwise joined
-// to the working directory as it is. Empty when not even that is known.
+// the file exists (realpath), otherwise joined to the working directory as
+// it is; empty when not even that is known. On Windows GetFullPathNameW
+// against the current directory (engine/port/windows/windows_startup.cpp),
+// the path unchanged when the system cannot resolve it.
 std::string AbsolutePath(const std::string& path);
 
 }  // namespace kelm::port
