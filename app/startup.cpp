@@ -14,6 +14,7 @@
 #include "app/command_line.h"
 #include "ui/menu_bar.h"
 #include "viewer/input_pipe.h"
+#include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -133,6 +134,9 @@ int RunViewer(int argc, char** argv) {
   auto* engine = new Engine(/*runInBackground=*/false);
   BuildViewer(*engine, path);
   engine->frameThread.join();
+  // However the frame loop ended (q, F10, SIGTERM, SIGHUP, the terminal
+  // gone), the viewed file's marks are kept for the next time.
+  SaveViewedFileMarks();
   const int status = engine->ExitStatus();
   // The engine takes its layers and their objects with it.
   delete engine;

@@ -118,6 +118,39 @@ ExportResult ExportBytes(const std::string& target, uint64_t total, const Export
   return ExportResult{ExportStatus::Written, 0, done};
 }
 
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, CodeForm form,
+                        size_t chunkBytes) {
+  if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
+  kelm::port::AtomicFileWriter file;
+  if (const int error = file.Open(target, kelm::port::TargetLink::Follow); error != 0) {
+    return ExportResult{ExportStatus::Failed, error, 0};
+  }
+  CodeEncoder encoder(form);
+  std::string text;
+  encoder.Header(text, total);
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
+  uint64_t done = 0;
+  uint64_t written = 0;
+  const auto flush = [&]() {
+    const int error = file.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    written += text.size();
+    text.clear();
+    return error;
+  };
+  while (done < total) {
+    const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
+    const uint64_t got = std::min(read(buffer.data(), want, done), want);
+    if (got < want) return ExportResult{ExportStatus::ShortSource, 0, done + got};
+    encoder.Append(text, buffer.data(), static_cast<size_t>(got));
+    if (const int error = flush(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
+    done += got;
+  }
+  encoder.Finish(text);
+  if (const int error = flush(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
+  if (const int error = file.Commit(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
+  return ExportResult{ExportStatus::Written, 0, written};
+}
+
 std::u16string ExportProgressText(uint64_t done, uint64_t total) {
   const uint64_t percent =
       total == 0 ? 100

@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+#include "viewer/copy_formats.h"
+
 // Bytes read and written per step.
 inline constexpr size_t kExportChunkBytes = size_t{1} << 20;
 
@@ -40,6 +42,12 @@ using ExportProgress = std::function<bool(uint64_t done, uint64_t total)>;
 // it); a target that is not a regular file is refused.
 ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
                          const ExportProgress& progress = nullptr, size_t chunkBytes = kExportChunkBytes);
+
+// ExportBytes writing the bytes as code (viewer/copy_formats.h) instead of
+// as they are: the same chunks, the same atomic replacement, and a read that
+// ends early leaves the target as it was.
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, CodeForm form,
+                        size_t chunkBytes = kExportChunkBytes);
 
 // How the viewer shows a long export.
 struct ExportScreenOptions {

@@ -12,6 +12,8 @@
 #include "engine/widgets/menu_object.h"
 #include "engine/widgets/message.h"
 #include "viewer/input_pipe.h"
+#include "viewer/copy_as_box.h"
+#include "viewer/mark_list_box.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -70,26 +72,65 @@ void ReloadAction(Object*) {
 
 void ExportAction(Object*) { ExportSelection(); }
 
-void ExportSelection(const ExportScreenOptions& options) {
+namespace {
+
+// The save dialog for an export of the selection: the chosen target, or
+// nothing (with the message when there is no selection).
+std::optional<std::string> ChooseExportTarget() {
   if (!selectionActive) {
     CloseAllMenus();
     ShowMessage(u"", kNothingSelected);
-    return;
+    return std::nullopt;
   }
   const std::optional<std::string> target = Port().SaveFileDialog(kelm::port::FolderOf(filePath));
   CloseAllMenus();
-  if (!target || target->empty()) return;
+  if (!target || target->empty()) return std::nullopt;
+  return target;
+}
 
+ExportReader SelectionReader() {
   const MarkedRange range = selection;
-  const ExportReader read = [range](uint8_t* buffer, uint64_t capacity, uint64_t offset) {
+  return [range](uint8_t* buffer, uint64_t capacity, uint64_t offset) {
     MarkedRange part = range;
     part.start = range.start + offset;  // offset < the length within the file: no wrap
     part.length = capacity;
     return ReadRange(buffer, capacity, part);
   };
-  const uint64_t expected = ExportableLength(range);
-  const ExportResult result = ExportWithProgress(*target, expected, read, options);
+}
+
+void ReportIfFailed(const std::string& target, const ExportResult& result, uint64_t expected) {
   if (result.status == ExportStatus::Failed || result.status == ExportStatus::ShortSource) {
-    ReportExportFailure(*target, ExportFailureReason(result, expected));
+    ReportExportFailure(target, ExportFailureReason(result, expected));
   }
+}
+
+}  // namespace
+
+void ExportSelection(const ExportScreenOptions& options) {
+  const std::optional<std::string> target = ChooseExportTarget();
+  if (!target) return;
+  const uint64_t expected = ExportableLength(selection);
+  ReportIfFailed(*target, ExportWithProgress(*target, expected, SelectionReader(), options), expected);
+}
+
+void ExportSelectionAs(CodeForm form) {
+  const std::optional<std::string> target = ChooseExportTarget();
+  if (!target) return;
+  const uint64_t expected = ExportableLength(selection);
+  ReportIfFailed(*target, ExportCode(*target, expected, SelectionReader(), form), expected);
+}
+
+void ExportAsAction(Object*) {
+  CloseAllMenus();
+  OpenCodeFormBox(ExportSelectionAs);
+}
+
+void CopyAsAction(Object*) {
+  CloseAllMenus();
+  OpenCopyAsBox();
+}
+
+void MarkListAction(Object*) {
+  CloseAllMenus();
+  OpenMarkList();
 }

@@ -28,6 +28,16 @@ void ReloadAction(KelmCEngineV2::Object* entry = nullptr);
 // ExportSelection.
 void ExportAction(KelmCEngineV2::Object* entry = nullptr);
 
+// "Export as": the box of code forms, then ExportSelectionAs.
+void ExportAsAction(KelmCEngineV2::Object* entry = nullptr);
+// "Copy as": the box of code forms, then the copy.
+void CopyAsAction(KelmCEngineV2::Object* entry = nullptr);
+// "Marks": the list of marks.
+void MarkListAction(KelmCEngineV2::Object* entry = nullptr);
+
+// ExportSelection writing the bytes as code in `form`.
+void ExportSelectionAs(CodeForm form);
+
 // Writes the selected bytes (those within the file) to a file chosen in the
 // save dialog. Without a selection, the message "You have nothing
 // selected". A target that cannot be written is reported in a pop-up and

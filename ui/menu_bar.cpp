@@ -9,6 +9,7 @@
 #include "engine/widgets/button.h"
 #include "engine/widgets/menu_object.h"
 #include "ui/file_actions.h"
+#include "ui/marks_transfer.h"
 #include "ui/settings_panel.h"
 #include "viewer/viewer_state.h"
 
@@ -40,6 +41,11 @@ void OpenFileMenu(Object* button) {
   entries.emplace_back(u"Open With", OpenWithAction, false);
   entries.emplace_back(u"Reload", ReloadAction, false);
   entries.emplace_back(u"Export", ExportAction, false);
+  entries.emplace_back(u"Export as", ExportAsAction, true);
+  entries.emplace_back(u"Copy as", CopyAsAction, true);
+  entries.emplace_back(u"Marks", MarkListAction, false);
+  entries.emplace_back(u"Export marks", ExportMarksAction, false);
+  entries.emplace_back(u"Import marks", ImportMarksAction, false);
   auto* menu = new ContextMenu(std::move(entries), Vector2(button->GetLeft(), mousePosition.y - kMenuRowsBelowPointer));
   if (menusLayer != nullptr) {
     menusLayer->AddObject(menu);

@@ -35,15 +35,44 @@ std::u16string Decimal(uint64_t value) {
 
 // The pop-up's lines stay within the narrowest message width, so that no
 // word is cut on a small screen.
-void RefuseHugeSelection(uint64_t available, CopyForm form) {
-  const std::u16string limit = form == CopyForm::Hex ? u" bytes as hex pairs." : u" bytes as characters.";
+void RefuseHugeSelection(uint64_t available, uint64_t limit, const std::u16string& formWords) {
   KelmCEngineV2::ShowMessage(u"Selection too large to copy",
                              u"The clipboard takes at most\n"
                              u"16 MiB of text: up to\n" +
-                                 Decimal(CopyByteLimit(form)) + limit +
-                                 u"\nThe selection holds\n" + Decimal(available) +
+                                 Decimal(limit) + u" bytes as " + formWords +
+                                 u".\nThe selection holds\n" + Decimal(available) +
                                  u" bytes of the file.\nNothing was copied.");
 }
+
+// Reads the first `available` bytes of the selection in chunks, handing each
+// to `take`; yields how many were read (fewer when the file shrank).
+template <typename Take>
+uint64_t ReadSelectionChunks(uint64_t available, Take take) {
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min(available, kReadChunk)));
+  uint64_t done = 0;
+  while (done < available) {
+    MarkedRange part;
+    part.start = selection.start + done;
+    part.length = std::min(kReadChunk, available - done);
+    const uint64_t got = ReadRange(chunk.data(), part.length, part);
+    take(chunk.data(), static_cast<size_t>(got));
+    done += got;
+    if (got < part.length) break;  // the file shrank since it was loaded
+  }
+  return done;
+}
+
+std::u16string StatusText(kelm::port::ClipboardTarget target, uint64_t byteCount, const std::u16string& formWords) {
+  using kelm::port::ClipboardTarget;
+  if (target == ClipboardTarget::System) return {};
+  if (target == ClipboardTarget::Failed) return u"nothing copied: the system clipboard could not be opened";
+  std::u16string text = u"copied " + Decimal(byteCount) + (byteCount == 1 ? u" byte" : u" bytes");
+  text += u" as " + formWords;
+  if (target == ClipboardTarget::TerminalOsc52) return text + u" to the terminal's clipboard (OSC 52)";
+  return text + u" to kelmhex's own clipboard only (too large for OSC 52)";
+}
+
+std::u16string FormWords(CopyForm form) { return form == CopyForm::Hex ? u"hex" : u"text"; }
 
 // The status field of the copy's message: no key, so the row shows the
 // message alone. It stands first, so that a full row does not cut it off.
@@ -106,13 +135,7 @@ bool ShiftHeldForCopy() {
 }
 
 std::u16string CopyStatusText(kelm::port::ClipboardTarget target, uint64_t byteCount, CopyForm form) {
-  using kelm::port::ClipboardTarget;
-  if (target == ClipboardTarget::System) return {};
-  if (target == ClipboardTarget::Failed) return u"nothing copied: the system clipboard could not be opened";
-  std::u16string text = u"copied " + Decimal(byteCount) + (byteCount == 1 ? u" byte" : u" bytes");
-  text += form == CopyForm::Hex ? u" as hex" : u" as text";
-  if (target == ClipboardTarget::TerminalOsc52) return text + u" to the terminal's clipboard (OSC 52)";
-  return text + u" to kelmhex's own clipboard only (too large for OSC 52)";
+  return StatusText(target, byteCount, FormWords(form));
 }
 
 void CopySelection() { CopySelectionAs(ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters); }
@@ -120,24 +143,42 @@ void CopySelection() { CopySelectionAs(ShiftHeldForCopy() ? CopyForm::Hex : Copy
 bool CopySelectionAs(CopyForm form) {
   const uint64_t available = BytesInFile(selection);
   if (available > CopyByteLimit(form)) {
-    RefuseHugeSelection(available, form);
+    RefuseHugeSelection(available, CopyByteLimit(form), form == CopyForm::Hex ? u"hex pairs" : u"characters");
     return false;
   }
 
   std::u16string text;
   text.reserve(static_cast<size_t>(CopyTextLength(available, form)));
-  std::vector<uint8_t> chunk(static_cast<size_t>(std::min(available, kReadChunk)));
-  uint64_t done = 0;
-  while (done < available) {
-    MarkedRange part;
-    part.start = selection.start + done;
-    part.length = std::min(kReadChunk, available - done);
-    const uint64_t got = ReadRange(chunk.data(), part.length, part);
-    AppendCopyText(text, chunk.data(), static_cast<size_t>(got), form);
-    done += got;
-    if (got < part.length) break;  // the file shrank since it was loaded
-  }
+  const uint64_t done = ReadSelectionChunks(
+      available, [&](const uint8_t* bytes, size_t count) { AppendCopyText(text, bytes, count, form); });
   ShowCopyStatus(CopyStatusText(kelm::port::Port().SetClipboardText(text), done, form));
+  return true;
+}
+
+bool CopySelectionAsCode(CodeForm form) {
+  const uint64_t available = BytesInFile(selection);
+  const uint64_t limit = CodeByteLimit(kClipboardTextLimit, form);
+  const std::u16string words(CodeFormName(form));
+  if (available > limit) {
+    RefuseHugeSelection(available, limit, words);
+    return false;
+  }
+  std::string body;
+  body.reserve(static_cast<size_t>(CodeTextLength(available, form)));
+  CodeEncoder encoder(form);
+  const uint64_t done = ReadSelectionChunks(
+      available, [&](const uint8_t* bytes, size_t count) { encoder.Append(body, bytes, count); });
+  encoder.Finish(body);
+  // The header counts the bytes read, which a shrunk file makes fewer.
+  std::string header;
+  encoder.Header(header, done);
+  std::u16string text;
+  text.reserve(header.size() + body.size());
+  text.append(header.begin(), header.end());
+  text.append(body.begin(), body.end());
+  body.clear();
+  body.shrink_to_fit();
+  ShowCopyStatus(StatusText(kelm::port::Port().SetClipboardText(text), done, words));
   return true;
 }
 

@@ -1,4 +1,5 @@
-// Copying the selected bytes to the clipboard, as characters or as hex pairs.
+// Copying the selected bytes to the clipboard, as characters, as hex pairs
+// or as code (viewer/copy_formats.h).
 //
 // The text goes to the port's clipboard (on a terminal: the in-process
 // clipboard, the terminal's clipboard through OSC 52, and the desktop's
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "engine/port/console_port.h"
+#include "viewer/copy_formats.h"
 
 // The two forms of the copied text.
 enum class CopyForm {
@@ -51,6 +53,11 @@ void CopySelection();
 // bytes in the file exceed CopyByteLimit(form) is refused with a message
 // pop-up naming the limit, and nothing is copied. Yields whether it copied.
 bool CopySelectionAs(CopyForm form);
+
+// Copies the bytes of the selection that lie in the file as code (the same
+// rules as CopySelectionAs: a selection whose text would exceed
+// kClipboardTextLimit is refused with a pop-up). Yields whether it copied.
+bool CopySelectionAsCode(CodeForm form);
 
 // Ctrl+C, given the dwControlKeyState of its key record: hex pairs when the
 // record carried Shift (terminals with the kitty keyboard protocol or

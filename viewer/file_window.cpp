@@ -12,6 +12,7 @@
 #include "engine/widgets/message.h"
 #include "viewer/input_pipe.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -84,6 +85,8 @@ void ReportOpenFailure() { ReportOpenFailureBecause(ErrorText(errno)); }
 
 void LoadFile(const std::string& path) {
   StopViewingPipe();
+  // The marks of the file shown so far are saved before another replaces it.
+  BeforeFileLoad(path);
   if (&path != &filePath) filePath = path;
   viewedFile.Close();
   fileLoaded = false;
@@ -95,6 +98,7 @@ void LoadFile(const std::string& path) {
   fileSize = 0;
   OpenViewedFile();
   RestartFileMap();
+  AfterFileLoad();
   RefreshGrid();
   fileLoaded = true;
 }

@@ -231,7 +231,7 @@ void RecolourGrid() {
     const std::string decimal = std::to_string(selection.length);
     SetStatusField(u"len", HexOffsetText(selection.length) + u" " + std::u16string(decimal.begin(), decimal.end()));
   } else {
-    for (StatusField& field : statusFields) field.visible = field.keep && !field.value.empty();
+    for (StatusField& field : statusFields) field.visible = field.shownWithoutSelection && !field.value.empty();
     RenderStatusLine();
   }
 

@@ -43,7 +43,7 @@ bool ShowProgress(const SpoolProgress& progress) {
   if (field == statusFields.end()) {
     StatusField made;
     made.key = kInputStatusKey;
-    made.keep = true;
+    made.shownWithoutSelection = true;
     statusFields.insert(statusFields.begin(), made);
   }
   SetStatusField(kInputStatusKey, text);

@@ -52,6 +52,10 @@ enum class KeyCommand : uint8_t {
   ShowFirstRow,
   CloseBox,  // the last navigation command
   Quit,
+  NextMark,
+  PreviousMark,
+  MarkList,
+  CopyAs,
 };
 
 // Whether `command` is one of the navigation commands.
@@ -116,6 +120,10 @@ inline const std::vector<KeyBinding>& HexViewBindings() {
       {"Ctrl+M, Ctrl+K", "colour and name the selection; over a mark: remove the mark",
        {{'M', Ctrl, Mark, 9}, {'K', Ctrl, Mark, 10}}},
       {"Ctrl+Q", "quick mark: colour the selection in the next colours", {{'Q', Ctrl, QuickMark, 12}}},
+      {"Ctrl+L", "list of marks: Up/Down, Enter jumps, Del removes, typing filters", {{'L', Ctrl, MarkList, 34}}},
+      {"n, p", "jump to the next, the previous mark",
+       {{'N', NoCtrlOrAlt, NextMark, 32}, {'P', NoCtrlOrAlt, PreviousMark, 33}}},
+      {"Ctrl+E", "copy as: hex string (h), C array (c), Python bytes (p), base64 (b)", {{'E', Ctrl, CopyAs, 35}}},
       {"Ctrl+N", "open another file", {{'N', Ctrl, OpenAnotherFile, 7}}},
       {"Ctrl+R", "reload the file", {{'R', Ctrl, Reload, 8}}},
       {"Ctrl+O", "open the file with another program", {{'O', Ctrl, OpenWith, 6}}},

@@ -25,7 +25,10 @@
 #include "viewer/open_with.h"
 #include "viewer/values_refresh.h"
 #include "viewer/values_panel.h"
+#include "viewer/copy_as_box.h"
+#include "viewer/mark_list_box.h"
 #include "viewer/marks.h"
+#include "viewer/marks_store.h"
 #include "viewer/offset_forms.h"
 #include "viewer/offset_math.h"
 #include "viewer/search.h"
@@ -154,6 +157,10 @@ void Run(KeyCommand command, uint32_t controlKeyState) {
     case KeyCommand::ShowFirstRow: ShowRowOf(0); break;
     case KeyCommand::CloseBox: KelmCEngineV2::CloseTopMenu(); break;
     case KeyCommand::Quit: Quit(); break;  // a terminal has no window to close
+    case KeyCommand::NextMark: JumpToNextMark(); break;
+    case KeyCommand::PreviousMark: JumpToPreviousMark(); break;
+    case KeyCommand::MarkList: OpenMarkList(); break;
+    case KeyCommand::CopyAs: OpenCopyAsBox(); break;
   }
 }
 
@@ -172,6 +179,7 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
 
   // A copy's message on the status row lasts while the selection does.
   ClearCopyStatusAfterSelectionChange();
+  ClearMarksStatusAfterSelectionChange();
 
   // The table's chords in their steps' order. A command runs at most once
   // per frame (Ctrl+M and Ctrl+K together open one form); of the navigation

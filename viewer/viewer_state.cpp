@@ -2,6 +2,7 @@
 
 #include "viewer/input_pipe.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/marks_store.h"
 
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
@@ -71,6 +72,7 @@ void ResetViewerStateForTests() {
   markBackground = 4;
   lastMarkForeground = 7;
   lastMarkBackground = 4;
+  ForgetMarksStore();
 
   ForgetScreenObjects();
   tipText.clear();

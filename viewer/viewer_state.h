@@ -32,8 +32,9 @@ struct StatusField {
   // How many units at the end of `value` are a label that stays when the
   // row is too narrow: the part before it is then cut and ends in "...".
   size_t labelLength = 0;
-  // Stays shown when the selection goes (the progress of piped input).
-  bool keep = false;
+  // A notice that stays on the row while nothing is selected (the other
+  // fields describe the selection and go with it).
+  bool shownWithoutSelection = false;
 };
 
 // --- the file ------------------------------------------------------------------

@@ -83,6 +83,11 @@ class AtomicFileWriter {
 // target is replaced). Yields 0 or an error.
 int WriteFileAtomically(const std::string& target, const std::string& bytes);
 
+// Removes the file (or link) at `path` that the program wrote itself; a
+// link is removed, not followed. Yields 0 (also when nothing was there) or
+// an error.
+int RemoveFile(const std::string& path);
+
 // The prefix of the writer's temporary names (a dot file beside the target).
 inline constexpr char kTemporaryPrefix[] = ".kelmhex-tmp-";
 

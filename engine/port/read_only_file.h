@@ -55,6 +55,9 @@ class ReadOnlyFile {
   FileKind Kind() const { return kind_; }
   // The size when it was opened (a block device's real size).
   uint64_t Size() const { return size_; }
+  // The time of the last change of its contents when it was opened, in
+  // nanoseconds since 1970 (0 when unknown).
+  int64_t ModifiedTime() const { return modified_; }
 
   // Reads up to `count` bytes found `offset` bytes into the file; yields
   // how many it read (fewer at the end of the file, 0 on an error). The
@@ -76,6 +79,7 @@ class ReadOnlyFile {
   intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
   FileKind kind_ = FileKind::None;
   uint64_t size_ = 0;
+  int64_t modified_ = 0;
 };
 
 }  // namespace kelm::port

@@ -134,7 +134,7 @@ TEST_F(FilesEndToEnd, OpenFromTheFileMenuWithTheMouse) {
   Run({first});
   ASSERT_TRUE(WaitForFirstRow("0000000000000000| 10 11")) << terminal->ScreenText();
   terminal->Click(7, 0);
-  ASSERT_TRUE(terminal->WaitForText("| Open With   |")) << terminal->ScreenText();
+  ASSERT_TRUE(terminal->WaitForText("| Open With      |")) << terminal->ScreenText();
   terminal->Click(8, 2);
   ASSERT_TRUE(terminal->WaitForText("Open file")) << terminal->ScreenText();
   // Rows from 3: "..", first.bin, second.bin. A click highlights, a second
@@ -162,7 +162,7 @@ TEST_F(FilesEndToEnd, ExportASelectionThroughTheSaveDialog) {
   }
 
   terminal->Click(7, 0);
-  ASSERT_TRUE(terminal->WaitForText("| Export      |")) << terminal->ScreenText();
+  ASSERT_TRUE(terminal->WaitForText("| Export         |")) << terminal->ScreenText();
   terminal->Click(8, 5);
   ASSERT_TRUE(terminal->WaitForText("Save file as")) << terminal->ScreenText();
   terminal->SendText("part.bin");
@@ -176,7 +176,7 @@ TEST_F(FilesEndToEnd, ExportASelectionThroughTheSaveDialog) {
   terminal->SendKeys({"S-Right"});
   ASSERT_TRUE(terminal->WaitForText("len: 0000000000000011 17")) << terminal->ScreenText();
   terminal->Click(7, 0);
-  ASSERT_TRUE(terminal->WaitForText("| Export      |")) << terminal->ScreenText();
+  ASSERT_TRUE(terminal->WaitForText("| Export         |")) << terminal->ScreenText();
   terminal->Click(8, 5);
   ASSERT_TRUE(terminal->WaitForText("Save file as")) << terminal->ScreenText();
   terminal->SendText("part.bin");

@@ -28,6 +28,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/input.h"
+#include "viewer/marks_store.h"
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/utf.h"
@@ -159,6 +160,8 @@ class ViewerSoak : public ::testing::Test {
     std::filesystem::create_directories(directory);
     // F2 writes screenshots into the working directory.
     std::filesystem::current_path(directory);
+    // Marks are kept in the test's folder, never the user's state folder.
+    SetMarksFolderForTests((directory / "state" / "marks").string());
   }
 
   void TearDown() override {

@@ -47,19 +47,24 @@ TEST_F(MenuBar, ScreenObjectsAtTheirPlaces) {
 }
 
 TEST_F(MenuBar, FileOpensTheDropDownBelowTheButton) {
-  Start(Counting(10), 39, 10);
+  Start(Counting(10), 39, 14);
   Click(7, 0);
   ASSERT_EQ(OpenBoxes(), 1u);
-  // The box's top-left corner at the button's left column, one row below.
+  // The box's top-left corner at the button's left column, one row below;
+  // the entries that open another box end in ">".
   ExpectScreen(*console, {
                              "     [ File ]    [ Settings ]",
-                             "-----+-------------+----------+-------",
-                             "00000| Open        | 01 02 03 |. . . .",
-                             "00000| Open With   | 05 06 07 |. . . .",
-                             "00000| Reload      | 09       |. .",
-                             "00000| Export      |          |",
-                             "00000+-------------+          |",
-                             "0000000000000014|             |",
+                             "-----+----------------+-------+-------",
+                             "00000| Open           | 02 03 |. . . .",
+                             "00000| Open With      | 06 07 |. . . .",
+                             "00000| Reload         |       |. .",
+                             "00000| Export         |       |",
+                             "00000| Export as    > |       |",
+                             "00000| Copy as      > |       |",
+                             "00000| Marks          |       |",
+                             "00000| Export marks   |       |",
+                             "00000| Import marks   |       |",
+                             "00000+----------------+       |",
                              "----------------+-------------+-------",
                              "----------------",
                          });

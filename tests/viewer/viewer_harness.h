@@ -28,6 +28,7 @@
 #include "tests/support/expect_screen.h"
 #include "viewer/decoded_values.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/marks_store.h"
 #include "app/startup.h"
 #include "viewer/values_panel.h"
 #include "viewer/viewer_state.h"
@@ -45,6 +46,8 @@ class ViewerHarness : public ::testing::Test {
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(directory);
     std::filesystem::create_directories(directory);
+    // Marks are kept in the test's folder, never the user's state folder.
+    SetMarksFolderForTests((directory / "state" / "marks").string());
   }
 
   void TearDown() override {

@@ -153,4 +153,9 @@ void AtomicFileWriter::Abandon() {
   temporary_.clear();
 }
 
+int RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return errno;
+  return 0;
+}
+
 }  // namespace kelm::port

@@ -29,6 +29,7 @@ void ReadOnlyFile::Close() {
   if (handle_ != -1) close(static_cast<int>(handle_));
   handle_ = -1;
   size_ = 0;
+  modified_ = 0;
 }
 
 int ReadOnlyFile::Open(const std::string& path) {
@@ -75,6 +76,7 @@ int ReadOnlyFile::Open(const std::string& path) {
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   handle_ = fd;
   size_ = size;
+  modified_ = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(info.st_mtim.tv_nsec);
   return 0;
 }
 

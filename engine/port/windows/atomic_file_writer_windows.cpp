@@ -105,4 +105,11 @@ void AtomicFileWriter::Abandon() {
   temporary_.clear();
 }
 
+int RemoveFile(const std::string& path) {
+  if (DeleteFileW(WideFromUtf8(path).c_str())) return 0;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+  return ErrnoFromWindows(error);
+}
+
 }  // namespace kelm::port

@@ -23,6 +23,7 @@ void ReadOnlyFile::Close() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
   handle_ = -1;
   size_ = 0;
+  modified_ = 0;
 }
 
 int ReadOnlyFile::Open(const std::string& path) {
@@ -62,6 +63,12 @@ int ReadOnlyFile::Open(const std::string& path) {
   }
   handle_ = reinterpret_cast<intptr_t>(file);
   size_ = size.QuadPart > 0 ? static_cast<uint64_t>(size.QuadPart) : 0;
+  FILETIME written{};
+  if (GetFileTime(file, nullptr, nullptr, &written)) {
+    // 100-nanosecond steps since 1601; 11644473600 seconds lie before 1970.
+    const uint64_t steps = (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    modified_ = (static_cast<int64_t>(steps) - INT64_C(116444736000000000)) * 100;
+  }
   return 0;
 }
 

@@ -4,15 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/port/absolute_path.h"
+
 namespace kelm::port {
 
 // The program's arguments as UTF-8, read from the wide command line (the C
 // runtime's narrow arguments may have lost characters to the code page).
 std::vector<std::string> CommandLineArgumentsUtf8();
 
-// `path` made absolute against the current directory; unchanged when the
-// system cannot resolve it.
-std::string AbsolutePath(const std::string& path);
+// AbsolutePath (engine/port/absolute_path.h) is defined with the start-up,
+// which makes the path argument absolute before entering the program's
+// folder.
 
 // The folder part of a program path: everything before the last backslash
 // (the backslash itself dropped), or the whole text when it has none.
