@@ -12,6 +12,7 @@
 #include "engine/core/engine.h"
 #include "engine/port/hex_digits.h"
 #include "viewer/offset_math.h"
+#include "viewer/search_highlight.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -221,6 +222,8 @@ void RecolourGrid() {
   for (const MarkedRange& mark : markedRanges) {
     if (RangeIsVisible(mark)) PaintRange(mark, hexBackground, hexForeground, charBackground, charForeground);
   }
+  // The search pattern's matches in view, over the marks.
+  PaintSearchMatches(hexBackground, hexForeground, charBackground, charForeground);
   if (selectionActive) {
     if (RangeIsVisible(selection)) {
       PaintRange(selection, hexBackground, hexForeground, charBackground, charForeground);
