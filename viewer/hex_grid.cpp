@@ -223,7 +223,10 @@ void RecolourGrid() {
     if (RangeIsVisible(mark)) PaintRange(mark, hexBackground, hexForeground, charBackground, charForeground);
   }
   // The search pattern's matches in view, over the marks.
-  PaintSearchMatches(hexBackground, hexForeground, charBackground, charForeground);
+  if (hexColumn->GetHeight() > 0 && bytesPerRow > 0) {
+    const WindowBytes& shown = VisibleBytes(hexColumn->GetHeight(), /*readAgain=*/false);
+    PaintSearchMatches(shown.bytes.data(), shown.count, hexBackground, hexForeground, charBackground, charForeground);
+  }
   if (selectionActive) {
     if (RangeIsVisible(selection)) {
       PaintRange(selection, hexBackground, hexForeground, charBackground, charForeground);

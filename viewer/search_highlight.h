@@ -29,5 +29,7 @@ std::vector<MatchRun> MatchRunsIn(const PatternMatcher& matcher, const uint8_t* 
                                   uint64_t readFrom, uint64_t windowFirst, uint64_t windowLength);
 
 // The grid's hook: paints the matches in view into the colour strings.
-void PaintSearchMatches(std::string& hexBackground, std::string& hexForeground, std::string& charBackground,
+// `shown` holds the `count` bytes the grid read from its first visible
+// byte; only the pattern length - 1 bytes around them are read here.
+void PaintSearchMatches(const uint8_t* shown, uint64_t count, std::string& hexBackground, std::string& hexForeground, std::string& charBackground,
                         std::string& charForeground);
