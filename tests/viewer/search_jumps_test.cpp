@@ -1,10 +1,9 @@
 // The jumps to data after a hole (d, Shift+D) and to the next different
 // byte (b, Shift+B) on a sparse tebibyte file and on a small one, and the
 // search form's text options (Ctrl+E, Ctrl+L).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -50,7 +49,12 @@ class SearchJumpsTest : public InspectorUiTest {
   // A tebibyte with 4 data bytes at 1 MiB and at 512 GiB; false where the
   // file system has no holes to tell of.
   bool StartOnSparseFile() {
-    const std::string path = SparseFile(kTebibyte, kFirstData, {0x11, 0x11, 0x22, 0x33});
+    std::string path;
+    try {
+      path = SparseFile(kTebibyte, kFirstData, {0x11, 0x11, 0x22, 0x33});
+    } catch (const std::exception&) {
+      return false;  // no room for a sparse tebibyte here
+    }
     {
       std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
       out.seekp(static_cast<std::streamoff>(kSecondData));
