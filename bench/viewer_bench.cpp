@@ -14,6 +14,7 @@
 #include "engine/core/input.h"
 #include "engine/port/virtual/virtual_console.h"
 #include "app/startup.h"
+#include "viewer/search.h"
 #include "viewer/viewer_state.h"
 
 using namespace KelmCEngineV2;
@@ -150,6 +151,27 @@ void BM_IdleFrame(benchmark::State& state) {
   for (auto _ : state) viewer.engine->RunFrame();
 }
 BENCHMARK(BM_IdleFrame)->Args({119, 40})->Args({249, 80})->Unit(benchmark::kMicrosecond);
+
+// A whole frame at 250 x 80 after a recolour, with every match of a search
+// pattern in view highlighted (argument 1) or no pattern set (0). The
+// pattern, one byte, stands a dozen times or more on every screen.
+void BM_FrameHighlight250x80(benchmark::State& state) {
+  Viewer viewer(250, 80, MakeFile(kMebibyte));
+  ResetSearchForTests();
+  if (state.range(0) != 0) {
+    SearchPattern pattern;
+    pattern.bytes = {0x10};
+    StartSearch(pattern, 0, SearchDirection::Forward);
+    while (SearchRunning()) AdvanceSearch();
+  }
+  selectionActive = false;
+  for (auto _ : state) {
+    RecolourGrid();
+    viewer.engine->RunFrame();
+  }
+  ResetSearchForTests();
+}
+BENCHMARK(BM_FrameHighlight250x80)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -126,6 +126,7 @@ const std::vector<HelpSection> kKeySections = {
          {"Ctrl+Backspace", "text field: delete the last word"},
          {"Del", "text field: delete everything"},
          {"Ctrl+V, Ctrl+C, Ctrl+X", "text field: paste, copy, cut"},
+         {"Ctrl+E, Ctrl+L", "find form: search text as UTF-8, UTF-16 LE or BE; letters in any case or exact"},
          {"Drag a slider", "mark form: choose the foreground and background colours"},
          {"[OK]", "mark form: make the mark"},
          {"Drag the panel", "inspector: move it"},
@@ -133,7 +134,7 @@ const std::vector<HelpSection> kKeySections = {
          {"List of marks", "Up, Down, wheel: move; Enter, click: select the mark; Del: remove it; typing: filter by name"},
          {"Copy as", "h, c, p, b or a click: hex string, C array, Python bytes, base64"},
          {"Esc while exporting", "cancel the export"},
-         {"Esc while searching", "stop the search"},
+         {"Esc while searching", "stop the search (or the walk of b, Shift+B), then the count of matches"},
      }},
     {"Help box",
      {

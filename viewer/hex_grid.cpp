@@ -13,6 +13,7 @@
 #include "engine/port/hex_digits.h"
 #include "viewer/offset_math.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/search_highlight.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -223,6 +224,11 @@ void RecolourGrid() {
   // Later marks paint over earlier ones; the selection over every mark.
   for (const MarkedRange& mark : markedRanges) {
     if (RangeIsVisible(mark)) PaintRange(mark, hexBackground, hexForeground, charBackground, charForeground);
+  }
+  // The search pattern's matches in view, over the marks.
+  if (hexColumn->GetHeight() > 0 && bytesPerRow > 0) {
+    const WindowBytes& shown = VisibleBytes(hexColumn->GetHeight(), /*readAgain=*/false);
+    PaintSearchMatches(shown.bytes.data(), shown.count, hexBackground, hexForeground, charBackground, charForeground);
   }
   if (selectionActive) {
     if (RangeIsVisible(selection)) {

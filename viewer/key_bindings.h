@@ -41,6 +41,10 @@ enum class KeyCommand : uint8_t {
   Help,
   FindPrevious,
   FindNext,
+  NextData,
+  PreviousData,
+  NextDifferentByte,
+  PreviousDifferentByte,
   // Navigation: of these only the first one pressed in a frame is taken.
   SelectionUp,
   SelectionRight,
@@ -113,6 +117,12 @@ inline const std::vector<KeyBinding>& HexViewBindings() {
       {"Ctrl+F", "find hex bytes (de ad be ef) or text (\"text) after the selection", {{'F', Ctrl, Find, 13}}},
       {"F3, Shift+F3", "find the next, the previous match",
        {{port::VK_F3, Any, FindNext, 20}, {port::VK_F3, Shift, FindPrevious, 19}}},
+      // Letters without Ctrl reach the view from every terminal; Shift is
+      // tested first, as the plain chord allows it.
+      {"d, Shift+D", "jump to the next start of data after a hole, to the start of the data before",
+       {{'D', NoCtrlOrAlt, NextData, 33}, {'D', Shift, PreviousData, 32}}},
+      {"b, Shift+B", "jump to the next, the previous byte that differs from the selected one",
+       {{'B', NoCtrlOrAlt, NextDifferentByte, 35}, {'B', Shift, PreviousDifferentByte, 34}}},
       {"Ctrl+D", "open or close the inspector panel", {{'D', Ctrl, Inspector, 4}}},
       // A terminal without the kitty keyboard protocol or modifyOtherKeys sends
       // Ctrl+M as the same byte as Enter, so Ctrl+K is the binding that works

@@ -147,6 +147,10 @@ void Run(KeyCommand command, uint32_t controlKeyState) {
     // (A running search takes Esc itself, before any box or this handler.)
     case KeyCommand::FindPrevious: FindPrevious(); break;
     case KeyCommand::FindNext: FindNext(); break;
+    case KeyCommand::NextData: JumpToData(SearchDirection::Forward); break;
+    case KeyCommand::PreviousData: JumpToData(SearchDirection::Backward); break;
+    case KeyCommand::NextDifferentByte: FindDifferentByte(SearchDirection::Forward); break;
+    case KeyCommand::PreviousDifferentByte: FindDifferentByte(SearchDirection::Backward); break;
     case KeyCommand::SelectionUp: MoveSelectionBack(RowLength()); break;
     case KeyCommand::SelectionRight: MoveSelectionForward(1); break;
     case KeyCommand::SelectionLeft: MoveSelectionBack(1); break;

@@ -17,6 +17,8 @@
 #include "viewer/offset_forms.h"
 #include "viewer/grid_geometry.h"
 #include "viewer/offset_math.h"
+#include "viewer/different_byte.h"
+#include "viewer/search_count.h"
 #include "viewer/search_form.h"
 #include "viewer/viewer_state.h"
 
@@ -24,34 +26,37 @@
 
 SearchSettings searchSettings;
 
+ByteReader ViewedFileReader() {
+  return [](uint64_t offset, uint8_t* buffer, uint64_t count) {
+    MarkedRange range;
+    range.start = offset;
+    range.length = count;
+    return ReadRange(buffer, count, range);
+  };
+}
+
+DataExtents ViewedFileExtents() { return searchSettings.useExtents ? ExtentsOf(viewedFile) : DataExtents{}; }
+
 namespace {
 
 using KelmCEngineV2::Object;
 
+// A search for a pattern, or the walk to a byte that differs from the
+// selected one (`pattern` then empty).
 struct RunningSearch {
-  RunningSearch(const SearchPattern& searched, uint64_t from, SearchDirection way, uint64_t id)
-      : pattern(searched),
-        scan(searched.bytes, fileSize, from, way,
-             [](uint64_t offset, uint8_t* buffer, uint64_t count) {
-               MarkedRange range;
-               range.start = offset;
-               range.length = count;
-               return ReadRange(buffer, count, range);
-             },
-             searchSettings.chunkSize),
-        direction(way),
-        path(filePath),
-        size(fileSize),
-        serial(id) {}
+  RunningSearch(std::unique_ptr<FileScan> scanner, SearchDirection way, uint64_t id)
+      : scan(std::move(scanner)), direction(way), path(filePath), size(fileSize), serial(id) {}
 
-  SearchPattern pattern;
-  ChunkedSearch scan;
+  std::unique_ptr<FileScan> scan;
+  std::optional<SearchPattern> pattern;
   SearchDirection direction;
   // The file searched: a search stops when another file (or the same one
   // with another size) is loaded meanwhile.
   std::string path;
   uint64_t size;
   uint64_t serial;
+  // Started by F3 or Shift+F3 from the match shown last.
+  bool fromShownMatch = false;
   std::u16string shownProgress;
 };
 
@@ -82,16 +87,18 @@ int64_t RowsShown() {
 
 // The match becomes the selection and the seek mark; the view scrolls only
 // when the match's row is not on screen.
-void ShowMatch(uint64_t start, uint64_t length) {
-  if (seekMark) RemoveSeekMark();
-  MarkedRange mark;
-  mark.foreground = '7';
-  mark.background = '8';
-  mark.name = kSeekMarkName;
-  mark.start = start;
-  mark.length = length;
-  markedRanges.push_back(std::move(mark));
-  seekMark = markedRanges.size() - 1;
+void ShowMatch(uint64_t start, uint64_t length, bool withMark = true) {
+  if (withMark) {
+    if (seekMark) RemoveSeekMark();
+    MarkedRange mark;
+    mark.foreground = '7';
+    mark.background = '8';
+    mark.name = kSeekMarkName;
+    mark.start = start;
+    mark.length = length;
+    markedRanges.push_back(std::move(mark));
+    seekMark = markedRanges.size() - 1;
+  }
 
   selection.start = start;
   selection.length = length;
@@ -118,19 +125,46 @@ std::u16string WrapNote(SearchDirection direction) {
   return direction == SearchDirection::Forward ? u"wrapped to the start" : u"wrapped to the end";
 }
 
-void FinishSearch() {
-  std::unique_ptr<RunningSearch> done = std::move(running);
-  const ChunkedSearch& scan = done->scan;
-  if (scan.Match()) {
-    SetFindStatus(scan.Wrapped() ? WrapNote(done->direction) : std::u16string());
-    ShowMatch(*scan.Match(), done->pattern.bytes.size());
-  } else {
+// How the match was reached from the one shown before: a wrap lands on the
+// first or the last match of the file wherever the search started.
+MatchStep StepOf(const RunningSearch& search) {
+  const bool forward = search.direction == SearchDirection::Forward;
+  if (search.scan->Wrapped()) return forward ? MatchStep::NextWrapped : MatchStep::PreviousWrapped;
+  if (!search.fromShownMatch) return MatchStep::Other;
+  return forward ? MatchStep::Next : MatchStep::Previous;
+}
+
+// The byte found becomes the selection, one byte long.
+void FinishDifferentByte(const RunningSearch& done) {
+  if (done.scan->Match()) {
     SetFindStatus(std::u16string());
-    KelmCEngineV2::ShowMessage(kSearchMessageTitle, kNotFoundPrefix + done->pattern.display);
+    ShowMatch(*done.scan->Match(), 1, /*withMark=*/false);
+  } else {
+    SetFindStatus(done.direction == SearchDirection::Forward ? u"no other byte value up to the end"
+                                                             : u"no other byte value back to the start");
   }
 }
 
-std::u16string ProgressText(const ChunkedSearch& scan) {
+void FinishSearch() {
+  std::unique_ptr<RunningSearch> done = std::move(running);
+  if (!done->pattern) {
+    FinishDifferentByte(*done);
+    return;
+  }
+  const FileScan& scan = *done->scan;
+  const SearchPattern& pattern = *done->pattern;
+  if (scan.Match()) {
+    SetFindStatus(scan.Wrapped() ? WrapNote(done->direction) : std::u16string());
+    ShowMatch(*scan.Match(), pattern.bytes.size());
+    NoteMatchShown(pattern, *scan.Match(), StepOf(*done));
+  } else {
+    SetFindStatus(std::u16string());
+    KeepMatchCountOnlyFor(SearchPattern{});
+    KelmCEngineV2::ShowMessage(kSearchMessageTitle, kNotFoundPrefix + pattern.display);
+  }
+}
+
+std::u16string ProgressText(const FileScan& scan) {
   const std::string percent = std::to_string(scan.Percent());
   return std::u16string(percent.begin(), percent.end()) + u"% at " + HexOffsetText(scan.Position()) +
          u" (Esc stops)";
@@ -161,14 +195,44 @@ void AddSearchObject(uint64_t serial) {
   top->AddObject(object);
 }
 
+void StartSearchFrom(const SearchPattern& pattern, uint64_t from, SearchDirection direction, bool fromShownMatch) {
+  running.reset();
+  const bool newPattern = !lastPattern || !(*lastPattern == pattern);
+  lastPattern = pattern;
+  KeepMatchCountOnlyFor(pattern);
+  // The view shows the new pattern's matches at once.
+  if (newPattern) RecolourGrid();
+  running = std::make_unique<RunningSearch>(
+      std::make_unique<ChunkedSearch>(pattern.Needle(), fileSize, from, direction, ViewedFileReader(),
+                                      searchSettings.chunkSize, ViewedFileExtents()),
+      direction, ++lastSerial);
+  running->pattern = pattern;
+  running->fromShownMatch = fromShownMatch;
+  AddSearchObject(running->serial);
+  AdvanceSearch();
+}
+
+// Whether F3 or Shift+F3 steps from the match shown last.
+bool FromShownMatch() { return selectionActive && CountedMatchStart() == selection.start; }
+
 }  // namespace
 
 void StartSearch(const SearchPattern& pattern, uint64_t from, SearchDirection direction) {
-  running.reset();
-  lastPattern = pattern;
-  running = std::make_unique<RunningSearch>(pattern, from, direction, ++lastSerial);
-  AddSearchObject(running->serial);
-  AdvanceSearch();
+  StartSearchFrom(pattern, from, direction, false);
+}
+
+void RunSearchSlice(const std::function<bool()>& step) {
+  // Looking for input costs a system call: once a millisecond is enough.
+  constexpr auto kInputCheckEvery = std::chrono::milliseconds(1);
+  const auto start = std::chrono::steady_clock::now();
+  auto nextInputCheck = start + kInputCheckEvery;
+  while (!step()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= start + searchSettings.frameBudget) break;
+    if (now < nextInputCheck) continue;
+    if (kelm::port::Port().InputWaiting()) break;
+    nextInputCheck = now + kInputCheckEvery;
+  }
 }
 
 void AdvanceSearch() {
@@ -178,18 +242,8 @@ void AdvanceSearch() {
     SetFindStatus(u"stopped: the file was loaded again");
     return;
   }
-  ChunkedSearch& scan = running->scan;
-  // Looking for input costs a system call: once a millisecond is enough.
-  constexpr auto kInputCheckEvery = std::chrono::milliseconds(1);
-  const auto start = std::chrono::steady_clock::now();
-  auto nextInputCheck = start + kInputCheckEvery;
-  while (!scan.Step()) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= start + searchSettings.frameBudget) break;
-    if (now < nextInputCheck) continue;
-    if (kelm::port::Port().InputWaiting()) break;
-    nextInputCheck = now + kInputCheckEvery;
-  }
+  FileScan& scan = *running->scan;
+  RunSearchSlice([&scan] { return scan.Step(); });
   if (scan.Finished()) {
     FinishSearch();
     return;
@@ -206,7 +260,7 @@ bool SearchRunning() { return running != nullptr; }
 
 void CancelSearch() {
   if (!running) return;
-  const uint64_t at = running->scan.Position();
+  const uint64_t at = running->scan->Position();
   running.reset();
   SetFindStatus(u"stopped at " + HexOffsetText(at));
 }
@@ -222,7 +276,7 @@ void FindNext() {
     return;
   }
   const uint64_t from = selectionActive ? SaturatingAdd(selection.start, 1) : FirstVisibleByte();
-  StartSearch(SearchPattern(*lastPattern), from, SearchDirection::Forward);
+  StartSearchFrom(SearchPattern(*lastPattern), from, SearchDirection::Forward, FromShownMatch());
 }
 
 void FindPrevious() {
@@ -231,13 +285,49 @@ void FindPrevious() {
     return;
   }
   const uint64_t from = selectionActive ? selection.start : FirstVisibleByte();
-  StartSearch(SearchPattern(*lastPattern), from, SearchDirection::Backward);
+  StartSearchFrom(SearchPattern(*lastPattern), from, SearchDirection::Backward, FromShownMatch());
+}
+
+void FindDifferentByte(SearchDirection direction) {
+  if (!selectionActive || fileSize == 0) {
+    SetFindStatus(u"select a byte first");
+    return;
+  }
+  const uint64_t at = std::min(selection.start, fileSize - 1);
+  uint8_t value = 0;
+  MarkedRange range;
+  range.start = at;
+  range.length = 1;
+  if (ReadRange(&value, 1, range) != 1) return;
+  running.reset();
+  running = std::make_unique<RunningSearch>(
+      std::make_unique<DifferentByteScan>(value, fileSize, at, direction, ViewedFileReader(), searchSettings.chunkSize,
+                                          ViewedFileExtents()),
+      direction, ++lastSerial);
+  AddSearchObject(running->serial);
+  AdvanceSearch();
+}
+
+void JumpToData(SearchDirection direction) {
+  const uint64_t at = selectionActive ? selection.start : FirstVisibleByte();
+  const DataExtents extents = ViewedFileExtents();
+  const std::optional<uint64_t> data = direction == SearchDirection::Forward
+                                           ? NextDataStart(extents, fileSize, at)
+                                           : PreviousDataStart(extents, fileSize, at);
+  if (!data) {
+    SetFindStatus(direction == SearchDirection::Forward ? u"no data after a hole from here"
+                                                        : u"no data before this point");
+    return;
+  }
+  SetFindStatus(std::u16string());
+  ShowMatch(*data, 1, /*withMark=*/false);
 }
 
 const std::optional<SearchPattern>& LastSearchPattern() { return lastPattern; }
 
 void ResetSearchForTests() {
   running.reset();
+  ResetMatchCountForTests();
   lastPattern.reset();
   searchSettings = SearchSettings{};
 }

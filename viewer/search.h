@@ -15,12 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "viewer/search_scan.h"
+
 // --- patterns -------------------------------------------------------------------
 
 struct SearchPattern {
   std::vector<uint8_t> bytes;  // what is looked for, never empty
-  bool text = false;           // typed as text (searched as its UTF-8 bytes)
+  // Empty, or per byte 0x20 where an ASCII letter matches in either case
+  // (see SearchNeedle).
+  std::vector<uint8_t> fold;
+  bool text = false;           // typed as text (searched as its encoded bytes)
   std::u16string display;      // for messages: "DE AD BE EF" or "\"text\""
+
+  SearchNeedle Needle() const { return SearchNeedle(bytes, fold); }
+  bool operator==(const SearchPattern& other) const { return bytes == other.bytes && fold == other.fold; }
 };
 
 struct ParsedPattern {
@@ -34,100 +42,26 @@ struct ParsedPattern {
   std::u16string error;
 };
 
+// How a text pattern becomes bytes: its encoding, and whether ASCII
+// letters match in either case (other characters always as they are).
+enum class TextEncoding : uint8_t { Utf8, Utf16Le, Utf16Be };
+struct TextSearchOptions {
+  TextEncoding encoding = TextEncoding::Utf8;
+  bool anyCase = false;
+};
+// "UTF-8", "UTF-16 LE", "UTF-16 BE".
+std::u16string EncodingName(TextEncoding encoding);
+
 // Reads a typed pattern:
 //   de ad be ef / DEADBEEF   hexadecimal bytes, either case; blanks (spaces,
 //                            tabs) may stand between pairs, never inside one
 //   "text  or  "text"        text after a leading double quote, searched as
-//                            its UTF-8 bytes, case and all; one closing quote
-//                            is dropped, so "a"" looks for a" (with its quote)
-ParsedPattern ParseSearchPattern(const std::u16string& typed);
-
-// --- the chunked scan -------------------------------------------------------------
-
-enum class SearchDirection : uint8_t { Forward, Backward };
-
-// Positions of the two pattern bytes a scan tests first: the two least
-// common in typical files (zeros, 0xFF, blanks and lower-case letters are
-// common; bytes above 0x7F are rare). Different positions when the pattern
-// has two bytes or more.
-struct SearchKeys {
-  size_t first = 0;
-  size_t second = 0;
-};
-SearchKeys KeyPositions(const std::vector<uint8_t>& pattern);
-
-// Reads up to `count` bytes at `offset` into `buffer`; yields how many it
-// read (fewer at the end of the file, 0 past it or on an error).
-using ByteReader = std::function<uint64_t(uint64_t offset, uint8_t* buffer, uint64_t count)>;
-
-inline constexpr uint64_t kSearchChunkSize = uint64_t{1} << 20;
-
-// One search over a file of `size` bytes, run a chunk per Step().
-//
-// Forward from `from`, the first match starting at or after `from` is found;
-// failing that the scan wraps once to the start and takes the first match
-// starting before `from`. Backward, the last match starting before `from` is
-// found; failing that the scan wraps once to the end and takes the last
-// match starting at or after `from`. So every possible start is looked at
-// exactly once. Matches may overlap (a match is looked for at every byte).
-//
-// Each chunk is read with pattern length - 1 bytes more, so a match that
-// straddles two chunks is found; the one buffer the scan holds is
-// chunkSize + pattern length - 1 bytes, whatever the file's size.
-class ChunkedSearch {
- public:
-  ChunkedSearch(std::vector<uint8_t> pattern, uint64_t size, uint64_t from, SearchDirection direction,
-                ByteReader reader, uint64_t chunkSize = kSearchChunkSize);
-
-  // Scans the next chunk; yields whether the search has ended (found, or
-  // every start looked at).
-  bool Step();
-  // Steps until the search ends; yields the match.
-  std::optional<uint64_t> RunToEnd();
-
-  bool Finished() const { return finished_; }
-  const std::optional<uint64_t>& Match() const { return match_; }
-  // The scan went past the end (forward) or the start (backward) of the
-  // file and went on from the other end.
-  bool Wrapped() const { return wrapped_; }
-  // Where the scan goes on: the next start looked at forward, one past it
-  // backward.
-  uint64_t Position() const { return cursor_; }
-  // Starts looked at so far, of Total().
-  uint64_t Scanned() const { return scanned_; }
-  uint64_t Total() const { return total_; }
-  // Scanned() as a whole percentage of Total() (100 for an empty search).
-  int Percent() const;
-  // Bytes of the scan's read buffer.
-  size_t BufferSize() const { return buffer_.size(); }
-  // The two pattern bytes the scan looks for before it compares the rest.
-  const SearchKeys& Keys() const { return keys_; }
-
- private:
-  // Starts [low, high) of one pass over the file.
-  struct Pass {
-    uint64_t low = 0;
-    uint64_t high = 0;
-  };
-  // Moves to the next non-empty pass; false when none is left.
-  bool NextPass();
-  void Finish(std::optional<uint64_t> match);
-
-  std::vector<uint8_t> pattern_;
-  SearchKeys keys_;
-  ByteReader reader_;
-  uint64_t chunkSize_ = kSearchChunkSize;
-  SearchDirection direction_ = SearchDirection::Forward;
-  Pass passes_[2];
-  int pass_ = -1;
-  uint64_t cursor_ = 0;
-  uint64_t scanned_ = 0;
-  uint64_t total_ = 0;
-  bool finished_ = false;
-  bool wrapped_ = false;
-  std::optional<uint64_t> match_;
-  std::vector<uint8_t> buffer_;
-};
+//                            its bytes in the options' encoding (UTF-8 by
+//                            default), case and all unless the options say
+//                            any case; one closing quote is dropped, so "a""
+//                            looks for a" (with its quote)
+// The options apply to text only: hex bytes are always searched as typed.
+ParsedPattern ParseSearchPattern(const std::u16string& typed, const TextSearchOptions& options = {});
 
 // --- the hex view's running search ----------------------------------------------------
 
@@ -141,8 +75,20 @@ struct SearchSettings {
   // progress at least every 50 ms; input that arrives ends the slice early,
   // so Esc is seen at once.
   std::chrono::microseconds frameBudget{40000};
+  // Whether the scans ask the file system where the data lies (off: every
+  // byte is read, as where the file system cannot tell).
+  bool useExtents = true;
 };
 extern SearchSettings searchSettings;
+
+// Calls `step` (which yields whether the work is done) until it is done,
+// the frame budget is spent or input is waiting; at least once.
+void RunSearchSlice(const std::function<bool()>& step);
+
+// How the scans read the viewed file, and where its data lies (the empty
+// source when searchSettings.useExtents is off).
+ByteReader ViewedFileReader();
+DataExtents ViewedFileExtents();
 
 // Key of the status field a search shows its progress and outcome in.
 inline constexpr char16_t kFindStatusKey[] = u"find";
@@ -174,6 +120,16 @@ void CancelSearch();
 // top layer calls it every frame); asks for the next frame at once while the
 // search goes on.
 void AdvanceSearch();
+
+// b, Shift+B: the next (previous) byte whose value differs from the selected
+// byte's, past the run of equal bytes it stands in; a run slice per frame
+// like a search, with its progress and Esc. It becomes the selection.
+void FindDifferentByte(SearchDirection direction);
+// d, Shift+D: the start of the next data extent after a hole (after the
+// selection's first byte, or the first visible byte), or of the data extent
+// before it; it becomes the selection. Where the file system cannot tell,
+// the whole file is one extent.
+void JumpToData(SearchDirection direction);
 
 // The last pattern searched for, if any.
 const std::optional<SearchPattern>& LastSearchPattern();

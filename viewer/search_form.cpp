@@ -6,15 +6,28 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "engine/port/console_types.h"
+#include "engine/core/input.h"
+#include "engine/widgets/button.h"
 #include "engine/widgets/text_input.h"
 #include "viewer/form_box.h"
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
 
+using KelmCEngineV2::Button;
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
 using KelmCEngineV2::TextInput;
 using KelmCEngineV2::Vector2;
+
+TextSearchOptions searchTextOptions;
+
+std::u16string EncodingOptionText(const TextSearchOptions& options) {
+  return u"Text as [" + EncodingName(options.encoding) + u"] (Ctrl+E)";
+}
+
+std::u16string CaseOptionText(const TextSearchOptions& options) {
+  return std::u16string(u"Letters [") + (options.anyCase ? u"any case" : u"exact case") + u"] (Ctrl+L)";
+}
 
 namespace {
 
@@ -41,13 +54,37 @@ void ShowProblem(Object* line, std::u16string text, int32_t width) {
   line->FillForeground('C');
 }
 
+void NextEncoding() {
+  switch (searchTextOptions.encoding) {
+    case TextEncoding::Utf8: searchTextOptions.encoding = TextEncoding::Utf16Le; break;
+    case TextEncoding::Utf16Le: searchTextOptions.encoding = TextEncoding::Utf16Be; break;
+    case TextEncoding::Utf16Be: searchTextOptions.encoding = TextEncoding::Utf8; break;
+  }
+}
+
+// An option's line, cut to the box's inside; set only when it changed.
+void ShowOption(Object* line, std::u16string text, int32_t width) {
+  if (text.size() > static_cast<size_t>(width)) text.resize(static_cast<size_t>(width));
+  if (line->text == text) return;
+  line->SetText(std::move(text));
+  line->FillOpaqueMask();
+}
+
+Button* AddOption(MenuObject* box, float left, float y, int32_t width) {
+  auto* button = new Button(Vector2(left, y), std::u16string(), KelmCEngineV2::None);
+  button->anchor = KelmCEngineV2::kAnchorLeft;
+  ShowOption(button, y > -1.5f ? EncodingOptionText(searchTextOptions) : CaseOptionText(searchTextOptions), width);
+  box->AddChild(button);
+  return button;
+}
+
 // The field's Enter action. It runs while the field handles the Enter key
 // itself, so what it does (closing the form, or giving the focus back after a
 // refused pattern) is settled before the next key of the same frame.
 void SubmitPattern(Object* input, Object* problemLine, int32_t width) {
   auto* field = dynamic_cast<TextInput*>(input);
   if (field == nullptr) return;
-  const ParsedPattern parsed = ParseSearchPattern(field->value);
+  const ParsedPattern parsed = ParseSearchPattern(field->value, searchTextOptions);
   switch (parsed.outcome) {
     case ParsedPattern::Outcome::Empty:
       CloseForm(input);
@@ -78,14 +115,31 @@ MenuObject* OpenSearchForm() {
   const float left = -static_cast<float>((width - 1) / 2);
   std::u16string label = kSearchFormLabel;
   if (label.size() > static_cast<size_t>(width)) label.resize(static_cast<size_t>(width));
-  AddLine(box, left, 1.0f, std::move(label));
-  Object* problem = AddLine(box, left, -1.0f, std::u16string());
+  AddLine(box, left, 2.0f, std::move(label));
+  Object* problem = AddLine(box, left, 0.0f, std::u16string());
 
   // Brackets, their blanks and the caret take five cells beside the text.
-  auto* field = new TextInput(Vector2(left, 0.0f), std::u16string(), width - 5, Any, Spaced);
+  auto* field = new TextInput(Vector2(left, 1.0f), std::u16string(), width - 5, Any, Spaced);
   field->anchor = kAnchorLeft;
   field->onSubmit = [problem, width](Object* input) { SubmitPattern(input, problem, width); };
   field->Focus();
   box->AddChild(field);
+
+  Button* encoding = AddOption(box, left, -1.0f, width);
+  Button* letters = AddOption(box, left, -2.0f, width);
+  encoding->SetOnClick([](Object*) { NextEncoding(); });
+  letters->SetOnClick([](Object*) { searchTextOptions.anyCase = !searchTextOptions.anyCase; });
+  // The keys of the options, taken before the field takes every key of the
+  // frame (the last child is updated first); the lines follow the options.
+  auto* keys = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  keys->SetCallback([encoding, letters, width](Object*) {
+    if (KelmCEngineV2::TakeKeyPress('E', KelmCEngineV2::kModCtrl)) NextEncoding();
+    if (KelmCEngineV2::TakeKeyPress('L', KelmCEngineV2::kModCtrl)) {
+      searchTextOptions.anyCase = !searchTextOptions.anyCase;
+    }
+    ShowOption(encoding, EncodingOptionText(searchTextOptions), width);
+    ShowOption(letters, CaseOptionText(searchTextOptions), width);
+  });
+  box->AddChild(keys);
   return box;
 }

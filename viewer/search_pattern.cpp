@@ -29,7 +29,35 @@ ParsedPattern Valid(SearchPattern pattern) {
   return parsed;
 }
 
-ParsedPattern ParseText(std::u16string text) {
+bool IsAsciiLetter(char16_t unit) { return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z'); }
+
+// The text's bytes in the encoding; with any case, every ASCII letter is
+// kept in lower case with its fold bit (the other byte of a UTF-16 unit
+// stays exact, so U+0141 never matches 'A').
+void Encode(const std::u16string& text, const TextSearchOptions& options, SearchPattern& pattern) {
+  const auto add = [&pattern](uint8_t byte, bool letter) {
+    pattern.bytes.push_back(letter ? static_cast<uint8_t>(byte | 0x20) : byte);
+    pattern.fold.push_back(letter ? 0x20 : 0);
+  };
+  if (options.encoding == TextEncoding::Utf8) {
+    for (const char c : kelm::port::ToUtf8(text)) {
+      const auto byte = static_cast<uint8_t>(c);
+      add(byte, options.anyCase && IsAsciiLetter(byte));
+    }
+  } else {
+    const bool little = options.encoding == TextEncoding::Utf16Le;
+    for (const char16_t unit : text) {
+      const bool letter = options.anyCase && IsAsciiLetter(unit);
+      const auto low = static_cast<uint8_t>(unit & 0xFF);
+      const auto high = static_cast<uint8_t>(unit >> 8);
+      add(little ? low : high, little && letter);
+      add(little ? high : low, !little && letter);
+    }
+  }
+  if (!options.anyCase) pattern.fold.clear();
+}
+
+ParsedPattern ParseText(std::u16string text, const TextSearchOptions& options) {
   // An optional closing quote; a text that ends in a quote needs one more.
   if (!text.empty() && text.back() == u'"') text.pop_back();
   if (text.empty()) return Invalid(u"No text after the quote");
@@ -39,10 +67,14 @@ ParsedPattern ParseText(std::u16string text) {
     return Invalid(u"Tabs and line breaks can only be searched as hex bytes");
   }
   SearchPattern pattern;
-  const std::string utf8 = kelm::port::ToUtf8(text);
-  pattern.bytes.assign(utf8.begin(), utf8.end());
+  Encode(text, options, pattern);
   pattern.text = true;
   pattern.display = u"\"" + text + u"\"";
+  // What else than UTF-8 with its case is said after the text.
+  std::u16string notes;
+  if (options.encoding != TextEncoding::Utf8) notes = EncodingName(options.encoding);
+  if (options.anyCase) notes += notes.empty() ? u"any case" : u", any case";
+  if (!notes.empty()) pattern.display += u" (" + notes + u")";
   return Valid(std::move(pattern));
 }
 
@@ -76,10 +108,19 @@ ParsedPattern ParseHex(const std::u16string& typed) {
 
 }  // namespace
 
-ParsedPattern ParseSearchPattern(const std::u16string& typed) {
+std::u16string EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf8: break;
+    case TextEncoding::Utf16Le: return u"UTF-16 LE";
+    case TextEncoding::Utf16Be: return u"UTF-16 BE";
+  }
+  return u"UTF-8";
+}
+
+ParsedPattern ParseSearchPattern(const std::u16string& typed, const TextSearchOptions& options) {
   const size_t first = typed.find_first_not_of(u" \t");
   if (first == std::u16string::npos) return ParsedPattern{};
-  if (typed[first] == u'"') return ParseText(typed.substr(first + 1));
+  if (typed[first] == u'"') return ParseText(typed.substr(first + 1), options);
   if (typed.find_first_not_of(std::u16string(u" \t\0", 3)) == std::u16string::npos) return ParsedPattern{};
   return ParseHex(typed);
 }

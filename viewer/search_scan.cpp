@@ -1,107 +1,10 @@
-// The chunked scan of a search: one chunk of the file per step, the two
-// rarest pattern bytes tested first (sixteen starts at a time where SSE2 is
-// there), a match straddling two chunks found through the overlap.
+// The chunked scans: spans of starts taken from the data extents, a chunk
+// read per data span, holes skipped without a read.
+#include "viewer/search_scan.h"
+
 #include <algorithm>
-#include <cstring>
-#include <limits>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "viewer/search.h"
-
-// --- the chunked scan -------------------------------------------------------------
 
 namespace {
-
-// How common a byte is in typical files; higher is more common.
-int Commonness(uint8_t byte) {
-  if (byte == 0x00) return 100;
-  if (byte == 0xFF) return 90;
-  if (byte == ' ') return 85;
-  if (std::strchr("etaoinsrhl", byte) != nullptr && byte != 0) return 80;
-  if (byte >= 'a' && byte <= 'z') return 70;
-  if (byte == '\n' || byte == '\r' || byte == 0x01) return 65;
-  if (byte >= '0' && byte <= '9') return 60;
-  if (byte >= 'A' && byte <= 'Z') return 55;
-  if (byte < 0x20) return 50;
-  if (byte < 0x7F) return 45;
-  return 30;
-}
-
-// A single-byte pattern: memchr / memrchr.
-std::optional<size_t> FindByte(const uint8_t* data, size_t count, uint8_t wanted, bool last) {
-  const void* hit = last ? memrchr(data, wanted, count) : std::memchr(data, wanted, count);
-  if (hit == nullptr) return std::nullopt;
-  return static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
-}
-
-// Whether the pattern starts at data + start.
-bool MatchesAt(const uint8_t* data, size_t start, const std::vector<uint8_t>& pattern) {
-  return std::memcmp(data + start, pattern.data(), pattern.size()) == 0;
-}
-
-#if defined(__SSE2__)
-// Bit i set: start c + i has the two key bytes in place (16 starts at once).
-unsigned KeyMask(const uint8_t* data, size_t c, const SearchKeys& keys, __m128i first, __m128i second) {
-  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + keys.first));
-  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + c + keys.second));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
-}
-#endif
-
-bool KeysAt(const uint8_t* data, size_t c, const std::vector<uint8_t>& pattern, const SearchKeys& keys) {
-  return data[c + keys.first] == pattern[keys.first] && data[c + keys.second] == pattern[keys.second];
-}
-
-// First start c in [0, count) with data[c, c + m) equal to the pattern;
-// `data` holds count + m - 1 bytes. Two key bytes of the pattern are tested
-// for 16 starts at once; only where both stand is the whole pattern
-// compared, so common bytes in the file cost little.
-std::optional<size_t> FindFirstIn(const uint8_t* data, size_t count, const std::vector<uint8_t>& pattern,
-                                  const SearchKeys& keys) {
-  if (pattern.size() == 1) return FindByte(data, count, pattern[0], false);
-  size_t c = 0;
-#if defined(__SSE2__)
-  const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[keys.first]));
-  const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[keys.second]));
-  for (; c + 16 <= count; c += 16) {
-    for (unsigned mask = KeyMask(data, c, keys, first, second); mask != 0; mask &= mask - 1) {
-      const size_t start = c + static_cast<size_t>(__builtin_ctz(mask));
-      if (MatchesAt(data, start, pattern)) return start;
-    }
-  }
-#endif
-  for (; c < count; ++c) {
-    if (KeysAt(data, c, pattern, keys) && MatchesAt(data, c, pattern)) return c;
-  }
-  return std::nullopt;
-}
-
-// The last such start, the blocks taken from the end.
-std::optional<size_t> FindLastIn(const uint8_t* data, size_t count, const std::vector<uint8_t>& pattern,
-                                 const SearchKeys& keys) {
-  if (pattern.size() == 1) return FindByte(data, count, pattern[0], true);
-  size_t c = count;
-#if defined(__SSE2__)
-  const __m128i first = _mm_set1_epi8(static_cast<char>(pattern[keys.first]));
-  const __m128i second = _mm_set1_epi8(static_cast<char>(pattern[keys.second]));
-  while (c >= 16) {
-    c -= 16;
-    for (unsigned mask = KeyMask(data, c, keys, first, second); mask != 0;) {
-      const unsigned bit = 31u - static_cast<unsigned>(__builtin_clz(mask));
-      if (MatchesAt(data, c + bit, pattern)) return c + bit;
-      mask &= ~(1u << bit);
-    }
-  }
-#endif
-  while (c > 0) {
-    --c;
-    if (KeysAt(data, c, pattern, keys) && MatchesAt(data, c, pattern)) return c;
-  }
-  return std::nullopt;
-}
 
 // Starts that can be checked in a read of `got` bytes holding `wanted`
 // starts of an m-byte pattern (a short read checks fewer).
@@ -110,39 +13,62 @@ uint64_t CheckableStarts(uint64_t wanted, uint64_t got, uint64_t m) {
   return std::min(wanted, got - m + 1);
 }
 
-}  // namespace
-
-SearchKeys KeyPositions(const std::vector<uint8_t>& pattern) {
-  SearchKeys keys;
-  if (pattern.size() < 2) return keys;
-  for (size_t i = 1; i < pattern.size(); ++i) {
-    if (Commonness(pattern[i]) < Commonness(pattern[keys.first])) keys.first = i;
-  }
-  // The second: the rarest of the others; among equals the one farthest from
-  // the first, as neighbouring bytes tend to go together.
-  auto distance = [&](size_t i) { return i > keys.first ? i - keys.first : keys.first - i; };
-  keys.second = keys.first == 0 ? 1 : 0;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    if (i == keys.first) continue;
-    const int here = Commonness(pattern[i]);
-    const int best = Commonness(pattern[keys.second]);
-    if (here < best || (here == best && distance(i) > distance(keys.second))) keys.second = i;
-  }
-  return keys;
+// The buffer must stay addressable.
+uint64_t ClampChunk(uint64_t chunkSize) {
+  constexpr uint64_t kLargestChunk = uint64_t{1} << 30;
+  return std::clamp<uint64_t>(chunkSize, 1, kLargestChunk);
 }
 
-ChunkedSearch::ChunkedSearch(std::vector<uint8_t> pattern, uint64_t size, uint64_t from,
-                             SearchDirection direction, ByteReader reader, uint64_t chunkSize)
-    : pattern_(std::move(pattern)), reader_(std::move(reader)), direction_(direction) {
-  // The buffer must stay addressable; an empty pattern matches nothing.
-  constexpr uint64_t kLargestChunk = uint64_t{1} << 30;
-  chunkSize_ = std::clamp<uint64_t>(chunkSize, 1, kLargestChunk);
-  const uint64_t m = pattern_.size();
+}  // namespace
+
+int PercentOf(uint64_t done, uint64_t total) {
+  if (total == 0) return 100;
+  // Long double keeps the product of a 64-bit count and 100 exact enough.
+  const long double share = static_cast<long double>(done) * 100.0L / static_cast<long double>(total);
+  return static_cast<int>(std::min<long double>(share, 100.0L));
+}
+
+ScanSpan ForwardSpan(const DataExtents& extents, uint64_t size, uint64_t m, uint64_t from, uint64_t high,
+                     uint64_t chunkSize) {
+  // Starts stop m - 1 bytes before the end, so `from` leaves room for a
+  // whole window and a hole that reaches the end holds one.
+  const uint64_t data = extents.NextData(from);
+  if (data > from && data - from >= m) return ScanSpan{from, std::min(data - m + 1, high), true};
+  uint64_t to = high - from > chunkSize ? from + chunkSize : high;
+  if (extents.Known()) {
+    // The chunk ends where the next hole begins: the starts from there on
+    // are either in a hole long enough to skip or checked by the next chunk.
+    const uint64_t hole = extents.NextHole(std::max(from, data), size);
+    if (hole > from && hole < to) to = hole;
+  }
+  return ScanSpan{from, to, false};
+}
+
+ScanSpan BackwardSpan(const DataExtents& extents, uint64_t m, uint64_t low, uint64_t to, uint64_t chunkSize) {
+  // The windows of starts below `to` end before to - 1 + m; those that
+  // begin after the last data byte before that lie wholly in a hole.
+  const std::optional<uint64_t> last = LastDataBefore(extents, to - 1 + m);
+  const uint64_t holeFrom = last ? *last + 1 : 0;
+  if (holeFrom < to) return ScanSpan{std::max(holeFrom, low), to, true};
+  return ScanSpan{to - low > chunkSize ? to - chunkSize : low, to, false};
+}
+
+// --- the search ------------------------------------------------------------------------
+
+ChunkedSearch::ChunkedSearch(SearchNeedle needle, uint64_t size, uint64_t from, SearchDirection direction,
+                             ByteReader reader, uint64_t chunkSize, DataExtents extents)
+    : matcher_(std::move(needle)),
+      reader_(std::move(reader)),
+      extents_(std::move(extents)),
+      size_(size),
+      chunkSize_(ClampChunk(chunkSize)),
+      direction_(direction) {
+  // An empty pattern matches nothing.
+  const uint64_t m = matcher_.size();
   if (m == 0 || size < m || !reader_) {
     Finish(std::nullopt);
     return;
   }
-  keys_ = KeyPositions(pattern_);
   total_ = size - m + 1;  // starts 0 .. size - m
   const uint64_t split = std::min(from, total_);
   if (direction_ == SearchDirection::Forward) {
@@ -174,40 +100,64 @@ void ChunkedSearch::Finish(std::optional<uint64_t> match) {
   buffer_.shrink_to_fit();
 }
 
+bool ChunkedSearch::StepForward(const Pass& pass) {
+  const uint64_t m = matcher_.size();
+  const ScanSpan span = ForwardSpan(extents_, size_, m, cursor_, pass.high, chunkSize_);
+  const uint64_t count = span.to - span.from;
+  if (span.hole) {
+    if (matcher_.Needle().AllZero()) {
+      scanned_ += 1;
+      Finish(span.from);
+      return true;
+    }
+  } else {
+    const uint64_t got = reader_(span.from, buffer_.data(), count + m - 1);
+    const uint64_t checkable = CheckableStarts(count, got, m);
+    if (checkable > 0) {
+      if (const auto at = matcher_.FindFirst(buffer_.data(), static_cast<size_t>(checkable))) {
+        scanned_ += *at + 1;
+        Finish(span.from + *at);
+        return true;
+      }
+    }
+  }
+  cursor_ = span.to;
+  scanned_ += count;
+  return cursor_ >= pass.high;
+}
+
+bool ChunkedSearch::StepBackward(const Pass& pass) {
+  const uint64_t m = matcher_.size();
+  const ScanSpan span = BackwardSpan(extents_, m, pass.low, cursor_, chunkSize_);
+  const uint64_t count = span.to - span.from;
+  if (span.hole) {
+    if (matcher_.Needle().AllZero()) {
+      scanned_ += 1;
+      Finish(span.to - 1);
+      return true;
+    }
+  } else {
+    const uint64_t got = reader_(span.from, buffer_.data(), count + m - 1);
+    const uint64_t checkable = CheckableStarts(count, got, m);
+    if (checkable > 0) {
+      if (const auto at = matcher_.FindLast(buffer_.data(), static_cast<size_t>(checkable))) {
+        scanned_ += count - *at;
+        Finish(span.from + *at);
+        return true;
+      }
+    }
+  }
+  cursor_ = span.from;
+  scanned_ += count;
+  return cursor_ <= pass.low;
+}
+
 bool ChunkedSearch::Step() {
   if (finished_) return true;
   const Pass& pass = passes_[pass_];
-  const uint64_t m = pattern_.size();
-  if (direction_ == SearchDirection::Forward) {
-    const uint64_t count = std::min(chunkSize_, pass.high - cursor_);
-    const uint64_t got = reader_(cursor_, buffer_.data(), count + m - 1);
-    const uint64_t checkable = CheckableStarts(count, got, m);
-    if (checkable > 0) {
-      if (const auto at = FindFirstIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, keys_)) {
-        scanned_ += *at + 1;
-        Finish(cursor_ + *at);
-        return true;
-      }
-    }
-    cursor_ += count;
-    scanned_ += count;
-    if (cursor_ < pass.high) return false;
-  } else {
-    const uint64_t count = std::min(chunkSize_, cursor_ - pass.low);
-    const uint64_t base = cursor_ - count;
-    const uint64_t got = reader_(base, buffer_.data(), count + m - 1);
-    const uint64_t checkable = CheckableStarts(count, got, m);
-    if (checkable > 0) {
-      if (const auto at = FindLastIn(buffer_.data(), static_cast<size_t>(checkable), pattern_, keys_)) {
-        scanned_ += count - *at;
-        Finish(base + *at);
-        return true;
-      }
-    }
-    cursor_ = base;
-    scanned_ += count;
-    if (cursor_ > pass.low) return false;
-  }
+  const bool passDone = direction_ == SearchDirection::Forward ? StepForward(pass) : StepBackward(pass);
+  if (finished_) return true;
+  if (!passDone) return false;
   if (!NextPass()) Finish(std::nullopt);
   return finished_;
 }
@@ -218,9 +168,64 @@ std::optional<uint64_t> ChunkedSearch::RunToEnd() {
   return match_;
 }
 
-int ChunkedSearch::Percent() const {
-  if (total_ == 0) return 100;
-  // Long double keeps the product of a 64-bit count and 100 exact enough.
-  const long double share = static_cast<long double>(scanned_) * 100.0L / static_cast<long double>(total_);
-  return static_cast<int>(std::min<long double>(share, 100.0L));
+int ChunkedSearch::Percent() const { return PercentOf(scanned_, total_); }
+
+// --- the count -----------------------------------------------------------------------------
+
+MatchCount::MatchCount(SearchNeedle needle, uint64_t size, uint64_t end, ByteReader reader, uint64_t chunkSize,
+                       DataExtents extents)
+    : matcher_(std::move(needle)),
+      reader_(std::move(reader)),
+      extents_(std::move(extents)),
+      size_(size),
+      chunkSize_(ClampChunk(chunkSize)) {
+  const uint64_t m = matcher_.size();
+  if (m == 0 || size < m || !reader_) return;
+  end_ = std::min(end, size - m + 1);
+  if (end_ > 0) buffer_.resize(static_cast<size_t>(std::min(chunkSize_, end_) + m - 1));
+}
+
+bool MatchCount::Step() {
+  if (Finished()) return true;
+  const uint64_t m = matcher_.size();
+  uint64_t high = end_;
+  if (watch_ && !countBefore_ && *watch_ > position_ && *watch_ < high) high = *watch_;
+  const ScanSpan span = ForwardSpan(extents_, size_, m, position_, high, chunkSize_);
+  const uint64_t count = span.to - span.from;
+  if (span.hole) {
+    if (matcher_.Needle().AllZero()) count_ += count;
+  } else {
+    const uint64_t got = reader_(span.from, buffer_.data(), count + m - 1);
+    const uint64_t checkable = CheckableStarts(count, got, m);
+    if (checkable > 0) count_ += matcher_.CountIn(buffer_.data(), static_cast<size_t>(checkable));
+  }
+  position_ = span.to;
+  NoteWatched();
+  if (Finished()) {
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+  }
+  return Finished();
+}
+
+uint64_t MatchCount::RunToEnd() {
+  while (!Step()) {
+  }
+  return count_;
+}
+
+int MatchCount::Percent() const { return PercentOf(position_, end_); }
+
+bool MatchCount::WatchFor(uint64_t start) {
+  if (position_ > start) return false;
+  watch_ = start;
+  countBefore_.reset();
+  NoteWatched();
+  return true;
+}
+
+void MatchCount::NoteWatched() {
+  if (!watch_ || countBefore_) return;
+  // Every start before the watched one has been looked at.
+  if (position_ == *watch_ || (Finished() && *watch_ >= end_)) countBefore_ = count_;
 }

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <vector>
 
 #include "tests/e2e/tmux_terminal.h"
 #include "tests/e2e/viewer_on_tmux.h"
@@ -114,15 +115,21 @@ TEST_F(SearchEndToEnd, HexAndTextSearchesNextPreviousWrapAndNotFound) {
 }
 
 TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) {
-  // A sparse 1 TiB file of zeros: a search for a missing pattern would take
-  // many minutes.
+  // Holes are skipped, so a long search needs bytes that are really there:
+  // 2 GiB of blanks, through which a missing pattern takes seconds.
   const std::string path = (directory / "huge.bin").string();
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-  ASSERT_GE(fd, 0);
-  const bool sized = ::ftruncate(fd, static_cast<off_t>(uint64_t{1} << 40)) == 0;
-  ::close(fd);
-  if (!sized) GTEST_SKIP() << "this file system cannot hold a sparse 1 TiB file";
-  OpenPath(path, "0000000000000000| 00 00");
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::vector<char> block(size_t{1} << 20, ' ');
+    bool written = true;
+    for (int i = 0; i < 2048 && written; ++i) {
+      written = ::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size());
+    }
+    ::close(fd);
+    if (!written) GTEST_SKIP() << "no room for a 2 GiB file";
+  }
+  OpenPath(path, "0000000000000000| 20 20");
   if (HasFatalFailure()) return;
 
   Search("12 34 56");
@@ -132,7 +139,7 @@ TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) 
   // The screen answers while the search runs: Page Down scrolls.
   terminal->SendKeys({"PageDown"});
   EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& rows) {
-    return RowStartsWith(rows, kFirstGridRow, "0000000000000208| 00");
+    return RowStartsWith(rows, kFirstGridRow, "0000000000000208| 20");
   })) << terminal->ScreenText();
   EXPECT_TRUE(terminal->WaitForText("(Esc stops)")) << terminal->ScreenText();
 
@@ -140,6 +147,30 @@ TEST_F(SearchEndToEnd, ALongSearchShowsProgressKeepsTheScreenLiveAndStopsOnEsc) 
   EXPECT_TRUE(terminal->WaitForText("find: stopped at 0000")) << terminal->ScreenText();
   EXPECT_TRUE(terminal->WaitForTextGone("(Esc stops)")) << terminal->ScreenText();
 
+  terminal->SendText("q");
+  ASSERT_TRUE(terminal->WaitForExit());
+  EXPECT_EQ(terminal->ExitStatus(), std::optional<int>(0));
+}
+
+TEST_F(SearchEndToEnd, ATebibyteOfHolesIsSearchedAtOnceAndItsMatchCounted) {
+  // 8 bytes 4 KiB before the end of a sparse 1 TiB file: the search skips
+  // the holes, so the match shows as soon as the keys are read; the count
+  // of its matches passes the holes as well.
+  const std::string path = (directory / "sparse.bin").string();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  const uint8_t pattern[] = {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23, 0x45, 0x67};
+  const uint64_t at = (uint64_t{1} << 40) - 4096;
+  const bool made = ::ftruncate(fd, static_cast<off_t>(uint64_t{1} << 40)) == 0 &&
+                    ::pwrite(fd, pattern, sizeof pattern, static_cast<off_t>(at)) == 8;
+  ::close(fd);
+  if (!made) GTEST_SKIP() << "this file system cannot hold a sparse 1 TiB file";
+  OpenPath(path, "0000000000000000| 00 00");
+  if (HasFatalFailure()) return;
+
+  Search("de ad be ef 01 23 45 67");
+  EXPECT_TRUE(WaitForSelectionAt("000000FFFFFFF000")) << terminal->ScreenText();
+  EXPECT_TRUE(terminal->WaitForText("match: 1 of 1")) << terminal->ScreenText();
   terminal->SendText("q");
   ASSERT_TRUE(terminal->WaitForExit());
   EXPECT_EQ(terminal->ExitStatus(), std::optional<int>(0));

@@ -79,4 +79,44 @@ TEST(SearchPatternTest, EmptyTextAndBlankedControlCharactersAreRefused) {
   EXPECT_EQ(ParsedBytes(std::u16string(u"01") + u'\0' + u"02"), (std::vector<uint8_t>{0x01, 0x02}));
 }
 
+TEST(SearchPatternTest, TextInUtf16EitherWayAndInAnyCase) {
+  using Bytes = std::vector<uint8_t>;
+  TextSearchOptions little{TextEncoding::Utf16Le, false};
+  TextSearchOptions big{TextEncoding::Utf16Be, false};
+  EXPECT_EQ(ParseSearchPattern(u"\"A\u00E9", little).pattern.bytes, (Bytes{'A', 0, 0xE9, 0}));
+  EXPECT_EQ(ParseSearchPattern(u"\"A\u00E9", big).pattern.bytes, (Bytes{0, 'A', 0, 0xE9}));
+  EXPECT_TRUE(ParseSearchPattern(u"\"A", big).pattern.fold.empty());
+  EXPECT_EQ(ParseSearchPattern(u"\"A", big).pattern.display, u"\"A\" (UTF-16 BE)");
+  // Any case: letters kept in lower case with their fold bit, nothing else;
+  // in UTF-16 only the letter's own byte folds.
+  const SearchPattern any = ParseSearchPattern(u"\"A1z\u00C9", TextSearchOptions{TextEncoding::Utf8, true}).pattern;
+  EXPECT_EQ(any.bytes, (Bytes{'a', '1', 'z', 0xC3, 0x89}));
+  EXPECT_EQ(any.fold, (Bytes{0x20, 0, 0x20, 0, 0}));
+  EXPECT_EQ(any.display, u"\"A1z\u00C9\" (any case)");
+  const SearchPattern wide = ParseSearchPattern(u"\"Q", TextSearchOptions{TextEncoding::Utf16Be, true}).pattern;
+  EXPECT_EQ(wide.bytes, (Bytes{0, 'q'}));
+  EXPECT_EQ(wide.fold, (Bytes{0, 0x20}));
+  EXPECT_EQ(wide.display, u"\"Q\" (UTF-16 BE, any case)");
+  // Hex bytes ignore the text options.
+  EXPECT_EQ(ParseSearchPattern(u"41 42", TextSearchOptions{TextEncoding::Utf16Le, true}).pattern.bytes, (Bytes{0x41, 0x42}));
+  EXPECT_TRUE(ParseSearchPattern(u"41 42", TextSearchOptions{TextEncoding::Utf16Le, true}).pattern.fold.empty());
+}
+
+TEST(SearchPatternTest, AnyCaseMatchesBothCasesOfLettersOnly) {
+  const SearchPattern pattern = ParseSearchPattern(u"\"a[", TextSearchOptions{TextEncoding::Utf8, true}).pattern;
+  const PatternMatcher matcher(pattern.Needle());
+  // '[' (5B) must not match '{' (7B) although they differ in the fold bit,
+  // and 'A' matches while '!' (21, 'A' ^ 0x60) does not.
+  const std::string text = "A[ a[ A{ ![ a[";
+  const std::vector<uint8_t> data(text.begin(), text.end());
+  EXPECT_EQ(matcher.CountIn(data.data(), data.size() - 1), 3u);
+  EXPECT_EQ(matcher.FindFirst(data.data(), data.size() - 1), 0u);
+  EXPECT_EQ(matcher.FindLast(data.data(), data.size() - 1), 12u);
+  // Long enough for the sixteen-at-a-time key test.
+  std::string longer(40, '.');
+  longer += "xA[";
+  const std::vector<uint8_t> more(longer.begin(), longer.end());
+  EXPECT_EQ(matcher.FindFirst(more.data(), more.size() - 1), 41u);
+}
+
 }  // namespace

@@ -18,6 +18,7 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
+#include "viewer/search_count.h"
 #include "viewer/search_form.h"
 
 // --- the search in the viewer ----------------------------------------------------------
@@ -380,6 +381,12 @@ TEST_F(SlowSearchTest, ItsFramesFollowAtOnceAndTheViewIdlesWhenItEnds) {
   int frames = 0;
   while (SearchRunning() && frames++ < 2000) Frame();
   ExpectMatch(60000, 2);
+  // The count of the matches goes on in the same way, then the view idles.
+  while (MatchCountRunning() && frames++ < 4000) {
+    Frame();
+    EXPECT_EQ(engine->LastWaitMs(), 0u);
+  }
+  EXPECT_EQ(FieldText(kMatchStatusKey), "1 of 1");
   for (int i = 0; i < 6 && engine->LastWaitMs() != kelm::port::kWaitForever; ++i) Frame();
   EXPECT_EQ(engine->LastWaitMs(), kelm::port::kWaitForever);
 }
