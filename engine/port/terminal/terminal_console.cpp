@@ -137,7 +137,7 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
   void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
     console_.screenShowsLastFrame_ = false;
     console_.frameBytes_.clear();
-    console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_);
+    console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_, console_.TerminalColumns());
     if (!console_.frameBytes_.empty() && !console_.session_.Write(console_.frameBytes_)) {
       console_.InvalidateScreen();
     }
@@ -506,10 +506,17 @@ void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) 
   lastFrameWidth_ = width;
   lastFrameHeight_ = height;
   frameBytes_.clear();
-  encoder_.Encode(cells, width, height, frameBytes_);
+  encoder_.Encode(cells, width, height, frameBytes_, TerminalColumns());
   screenShowsLastFrame_ = true;
   // A write that could not finish leaves the screen unknown: redraw it all.
   if (!frameBytes_.empty() && !session_.Write(frameBytes_)) InvalidateScreen();
+}
+
+int TerminalConsole::TerminalColumns() {
+  int columns = 0;
+  int rows = 0;
+  session_.Size(columns, rows);
+  return columns;
 }
 
 void TerminalConsole::WriteSameFrame(const CHAR_INFO* cells, int width, int height) {
