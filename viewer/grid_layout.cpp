@@ -1,12 +1,15 @@
 // Placing the grid for a screen size: bytes per row, the character column,
 // the separators, the rules and the status row.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
+#include "viewer/display_options.h"
 #include "viewer/grid_geometry.h"
+#include "viewer/too_small_screen.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -22,10 +25,6 @@ Object* AddScreenObject(Layer* layer, Vector2 at, int32_t anchorBits, ObjectCall
   return object;
 }
 
-// Sizes below these leave the previous layout in place.
-constexpr int32_t kMinimumWidth = 30;
-constexpr int32_t kMinimumHeight = 5;
-
 // A float size as int32; anything outside int32 (or not a number) becomes
 // the smallest int32, which every check below refuses.
 int32_t ToInt32(float value) {
@@ -33,6 +32,7 @@ int32_t ToInt32(float value) {
   if (!(value >= -kLimit && value < kLimit)) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
+
 
 }  // namespace
 
@@ -52,22 +52,49 @@ void InitGrid() {
   statusLine = AddScreenObject(objects, Vector2(static_cast<float>(kHexColumnX), 0.0f), kAnchorLeft);
   statusOffset = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
   statusOffset->SetText(kNoOffset);
+  InitTooSmallCover();
 
   LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
                      static_cast<float>(mainEngine->GetScreenHeight())));
 }
 
+namespace {
+
+// The bytes a row shows on a screen `width` columns wide, and the status
+// row's note when a fixed count had to give way.
+int32_t RowBytesFor(int32_t width, std::u16string& note) {
+  const int32_t fit = std::max<int32_t>(BytesThatFit(width), 1);
+  const int32_t wanted = displayOptions.bytesPerRow;
+  if (wanted < 1) return fit;
+  if (wanted <= fit) return wanted;
+  const std::string text =
+      std::to_string(fit) + " of " + std::to_string(wanted) + " bytes a row (the window is too narrow)";
+  note.assign(text.begin(), text.end());
+  return fit;
+}
+
+}  // namespace
+
 void LayoutGrid(KelmCEngineV2::Vector2 size) {
   const int32_t width = ToInt32(size.x);
   const int32_t height = ToInt32(size.y);
-  if (width < kMinimumWidth || height < kMinimumHeight) return;
+  if (width < kMinimumWidth || height < kMinimumHeight) {
+    // Sizes outside int32 (or not a number) are no screen at all: ignored.
+    if (width != std::numeric_limits<int32_t>::min() && height != std::numeric_limits<int32_t>::min()) {
+      ShowTooSmallCover(width, height);
+    }
+    return;
+  }
   if (charColumn == nullptr || leftSeparator == nullptr || rightSeparator == nullptr || topRule == nullptr ||
       bottomRule == nullptr || statusLine == nullptr || statusOffset == nullptr) {
     return;
   }
+  HideTooSmallCover();
 
-  bytesPerRow = (width - kHexColumnX) / kColumnsPerByte;
-  const int32_t charX = 3 * bytesPerRow + kHexColumnX + 1;
+  std::u16string note;
+  bytesPerRow = RowBytesFor(width, note);
+  SetStatusNote(u"width", note);
+  const int32_t charX = CharColumnX(bytesPerRow);
   charColumn->position.x = static_cast<float>(charX);
 
   std::u16string bars;
@@ -93,4 +120,10 @@ void LayoutGrid(KelmCEngineV2::Vector2 size) {
 
   if (fileLoaded) RefreshGrid();
   RenderStatusLine();
+}
+
+void RelayoutGrid() {
+  if (mainEngine == nullptr) return;
+  LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
+                     static_cast<float>(mainEngine->GetScreenHeight())));
 }

@@ -1,5 +1,7 @@
 #include "viewer/viewer_state.h"
 
+#include "viewer/too_small_screen.h"
+
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
@@ -44,6 +46,7 @@ void ForgetScreenObjects() {
   statusOffset = nullptr;
   statusLine = nullptr;
   tipObject = nullptr;
+  ForgetTooSmallCover();
 }
 
 void ResetViewerStateForTests() {
