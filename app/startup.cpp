@@ -10,6 +10,8 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_port.h"
 #include "ui/menu_bar.h"
+#include "viewer/display_options.h"
+#include "viewer/display_settings.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -71,7 +73,9 @@ void BuildViewer(Engine& engine, const std::string& path) {
   engine.objectsLayer->AddObject(keyHandler);
 
   InitMenuBar();
+  engine.SetTerminalColours(displayOptions.theme == ColourTheme::Terminal);
   InitGrid();
+  ShowSettingsNote();
 
   AddStatusField(u"len", u"");
   AddStatusField(u"dec", u"");
@@ -90,6 +94,9 @@ int RunViewer(int argc, char** argv) {
     if (!chosen) return quitStatus;
     path = std::move(*chosen);
   }
+
+  // The settings file, then the command line's values over it.
+  LoadDisplaySettings(DefaultSettingsPath());
 
   // The frame thread starts here and runs until a quit is asked for.
   auto* engine = new Engine(/*runInBackground=*/false);
