@@ -219,9 +219,8 @@ void LoadDisplaySettings(const std::string& path) {
 
 bool SaveDisplaySettings() {
   if (settingsPath.empty()) return true;
-  const size_t slash = settingsPath.find_last_of('/');
-  int error = 0;
-  if (slash != std::string::npos && slash > 0) error = kelm::port::MakeFolders(settingsPath.substr(0, slash));
+  const std::string folder = std::filesystem::path(settingsPath).parent_path().string();
+  int error = folder.empty() ? 0 : kelm::port::MakeFolders(folder);
   if (error == 0) error = kelm::port::WriteFileAtomically(settingsPath, FormatSettingsText());
   if (error != 0) {
     SetNote("cannot write " + kelm::port::EscapedText(settingsPath) + ": " + kelm::port::WriteErrorText(error));
