@@ -18,6 +18,11 @@ constexpr std::string_view kEndOfOptions = "--";
 constexpr std::string_view kStandardInput = "-";
 constexpr std::string_view kShowScreenshot = "--show-screenshot";
 constexpr std::string_view kScreenshotToHtml = "--screenshot-to-html";
+constexpr std::string_view kWidthShort = "-w";
+constexpr std::string_view kWidthLong = "--width";
+
+// The most bytes a row may be asked for.
+constexpr int32_t kMaxRowWidth = 256;
 
 // The viewer on `arg`: a file, or standard input for "-".
 CommandLine ViewOf(CommandLine command, std::string_view arg) {
@@ -94,11 +99,38 @@ int Finish(std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
+std::optional<int32_t> ParseRowWidth(std::string_view text) {
+  if (text == "fit") return 0;
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  int32_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > kMaxRowWidth) return std::nullopt;
+  return value;
+}
+
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   CommandLine command;
   for (int i = 1; i < argc; ++i) {
     if (argv[i] == nullptr) break;
     const std::string_view arg = argv[i];
+    if (arg == kWidthShort || arg == kWidthLong || AttachedValue(arg, kWidthLong)) {
+      std::optional<std::string> value = AttachedValue(arg, kWidthLong);
+      if (!value) {
+        if (i + 1 >= argc || argv[i + 1] == nullptr) {
+          return UsageError("option '" + std::string(arg) + "' needs a width: 1 to 256 bytes a row, or fit");
+        }
+        value = argv[++i];
+      }
+      const std::optional<int32_t> width = ParseRowWidth(*value);
+      if (!width) {
+        return UsageError("bad width '" + EscapedText(*value) + "': give 1 to 256 bytes a row, or fit");
+      }
+      command.bytesPerRow = width;
+      continue;
+    }
     if (arg == kEndOfOptions) {
       if (i + 1 < argc && argv[i + 1] != nullptr) return ViewOf(command, argv[i + 1]);
       return command;

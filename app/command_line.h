@@ -1,6 +1,6 @@
 // The command line of kelmhex:
 //
-//   kelmhex [--] [FILE | -]                           view FILE (or choose one),
+//   kelmhex [-w N|fit] [--] [FILE | -]                view FILE (or choose one),
 //                                                     or standard input for "-"
 //   kelmhex -h | --help                               usage, keys, exit statuses
 //   kelmhex -V | --version
@@ -18,9 +18,11 @@
 // screenshot tools and usage errors never touch the terminal's modes.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 
 enum class CommandAction {
   View,              // start the viewer (on `file`, or with the open dialog)
@@ -42,6 +44,8 @@ struct CommandLine {
   std::string output;
   // UsageError: one line, without the program name.
   std::string error;
+  // View: -w / --width, when given: 0 for "fit", else 1..256 bytes a row.
+  std::optional<int32_t> bytesPerRow;
 };
 
 // Exit statuses.
@@ -50,6 +54,10 @@ inline constexpr int kExitFailure = 1;  // a bad screenshot file, output not wri
 inline constexpr int kExitUsage = 2;
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The value of -w / --width: 0 for "fit", 1..256 for a count; nothing for
+// anything else.
+std::optional<int32_t> ParseRowWidth(std::string_view text);
 
 // Runs an action that needs no terminal (everything but View): writes
 // help and version to `out`, usage errors and failures to `err` ("kelmhex:

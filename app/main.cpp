@@ -1,6 +1,6 @@
 // kelmhex: the hex viewer on a terminal or a Windows console.
 //
-//   kelmhex [--] [FILE | -]
+//   kelmhex [-w N|fit] [--] [FILE | -]
 //   kelmhex --help | --version
 //   kelmhex --show-screenshot FILE.ss
 //   kelmhex --screenshot-to-html FILE.ss [OUT.html]
@@ -20,6 +20,7 @@
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "engine/port/program_console.h"
+#include "viewer/display_settings.h"
 
 int main(int argc, char** argv) {
   // The arguments as UTF-8, the encoding of every path inside the program.
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
   const CommandLine command = ParseCommandLine(argc, argv);
   if (command.action != CommandAction::View) {
     return RunCommandLineAction(command, std::cout, std::cerr, std::getenv("COLORTERM"), std::getenv("NO_COLOR"));
+  }
+
+  if (command.bytesPerRow) {
+    SetCommandLineSetting("bytes-per-row", *command.bytesPerRow == 0 ? std::string("fit")
+                                                                      : std::to_string(*command.bytesPerRow));
   }
 
   // The platform's console as the port, and the file to view (the viewer

@@ -15,6 +15,8 @@
 #include "ui/menu_bar.h"
 #include "viewer/input_pipe.h"
 #include "viewer/marks_store.h"
+#include "viewer/display_options.h"
+#include "viewer/display_settings.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -73,7 +75,9 @@ void BuildScreen(Engine& engine) {
   engine.objectsLayer->AddObject(keyHandler);
 
   InitMenuBar();
+  engine.SetTerminalColours(displayOptions.theme == ColourTheme::Terminal);
   InitGrid();
+  ShowSettingsNote();
 
   AddStatusField(u"len", u"");
   AddStatusField(u"dec", u"");
@@ -129,6 +133,9 @@ int RunViewer(int argc, char** argv) {
     if (!chosen) return quitStatus;
     path = std::move(*chosen);
   }
+
+  // The settings file, then the command line's values over it.
+  LoadDisplaySettings(DefaultSettingsPath());
 
   // The frame thread starts here and runs until a quit is asked for.
   auto* engine = new Engine(/*runInBackground=*/false);

@@ -7,6 +7,7 @@
 #include "engine/port/desktop_registration.h"
 #include "engine/widgets/menu_object.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/display_settings.h"
 
 namespace {
 
@@ -14,6 +15,32 @@ using namespace KelmCEngineV2;
 
 constexpr int32_t kPanelWidth = 40;
 constexpr int32_t kPanelHeight = 15;
+
+// The display settings' rows: a title, then per setting its label and its
+// value, which a click steps to the next choice.
+constexpr float kDisplayTitleY = 4.0f;
+constexpr float kLabelX = -16.0f;
+constexpr float kValueX = 4.0f;
+
+std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+void AddDisplayRows(MenuObject* panel) {
+  auto* title = new Object(Vector2(-18.0f, kDisplayTitleY), u"Display");
+  title->anchor = kAnchorLeft;
+  panel->AddChild(title);
+  float y = kDisplayTitleY - 1.0f;
+  const std::vector<DisplaySetting>& settings = DisplaySettings();
+  for (size_t i = 0; i < settings.size(); ++i, y -= 1.0f) {
+    auto* label = new Object(Vector2(kLabelX, y), Ascii(std::string(settings[i].label)));
+    label->anchor = kAnchorLeft;
+    auto* value = new Object(Vector2(kValueX, y), Ascii(settings[i].get()));
+    value->anchor = kAnchorLeft;
+    value->FillForeground('F');
+    value->SetCallback([i](Object* self) { DisplaySettingUpdate(self, i); });
+    panel->AddChild(label);
+    panel->AddChild(value);
+  }
+}
 
 void Report(const kelm::port::RegistrationResult& result) {
   if (result.message.empty()) {
@@ -53,12 +80,31 @@ void OpenSettingsPanel(Object*) {
   mapCheckbox->SetCallback(FileMapCheckboxUpdate);
   panel->AddChild(mapLabel);
   panel->AddChild(mapCheckbox);
+  AddDisplayRows(panel);
 }
 
 void FileMapCheckboxUpdate(Object* checkbox) {
   if (!checkbox->IsClicked()) return;
   SetShowFileMap(!showFileMap);
   checkbox->SetText(showFileMap ? kCheckboxTicked : kCheckboxUnticked);
+}
+
+void DisplaySettingUpdate(Object* value, size_t index) {
+  if (!value->IsClicked()) return;
+  const std::vector<DisplaySetting>& settings = DisplaySettings();
+  if (index >= settings.size()) return;
+  const DisplaySetting& setting = settings[index];
+  const std::string current = setting.get();
+  size_t next = 0;
+  for (size_t c = 0; c < setting.choices.size(); ++c) {
+    if (setting.choices[c] == current) next = (c + 1) % setting.choices.size();
+  }
+  if (setting.choices.empty() || !setting.set(setting.choices[next])) return;
+  ForgetCommandLineSetting(setting.key);
+  value->SetText(Ascii(setting.get()));
+  value->FillForeground('F');
+  ApplyDisplayOptions();
+  SaveDisplaySettings();
 }
 
 void RegistrationCheckboxUpdate(Object* checkbox) {

@@ -1,9 +1,13 @@
 // The Settings panel: "Show in context menu:", whose checkbox registers the
 // viewer with the desktop's file managers ("Hex Editor" for every file) or
-// removes it again (the checkbox shows the state found on disk each time the
-// panel opens), and "Show file map:", the scrollbar at the grid's right edge.
+// removes it again (the checkbox shows the state found on disk each time
+// the panel opens), and "Show file map:", the scrollbar at the grid's right
+// edge; below them every display setting (viewer/display_settings.h) with
+// its value, which a click steps to the next choice, applies at once and
+// saves to the settings file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "engine/core/object.h"
@@ -15,6 +19,11 @@ inline constexpr char16_t kCheckboxUnticked[] = u"\u25A1";  // □
 // in the middle of the screen with the title "Register", the label and the
 // checkbox.
 void OpenSettingsPanel(KelmCEngineV2::Object* button);
+
+// A display value's per-frame callback: a click steps setting `index` of
+// DisplaySettings() to its next choice, shows it, applies it and saves the
+// settings file.
+void DisplaySettingUpdate(KelmCEngineV2::Object* value, size_t index);
 
 // The checkbox's per-frame callback: a click on it unregisters when
 // registered and registers otherwise; the text follows only a change that

@@ -1,13 +1,16 @@
 // Placing the grid for a screen size: bytes per row, the character column,
 // the separators, the rules and the status row.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
+#include "viewer/display_options.h"
 #include "viewer/grid_geometry.h"
 #include "viewer/scroll_bar.h"
+#include "viewer/too_small_screen.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -23,10 +26,6 @@ Object* AddScreenObject(Layer* layer, Vector2 at, int32_t anchorBits, ObjectCall
   return object;
 }
 
-// Sizes below these leave the previous layout in place.
-constexpr int32_t kMinimumWidth = 30;
-constexpr int32_t kMinimumHeight = 5;
-
 // A float size as int32; anything outside int32 (or not a number) becomes
 // the smallest int32, which every check below refuses.
 int32_t ToInt32(float value) {
@@ -34,6 +33,7 @@ int32_t ToInt32(float value) {
   if (!(value >= -kLimit && value < kLimit)) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
+
 
 }  // namespace
 
@@ -54,22 +54,50 @@ void InitGrid() {
   statusOffset = AddScreenObject(objects, Vector2(0.0f, 0.0f), kAnchorLeft);
   statusOffset->SetText(kNoOffset);
   InitScrollBar();
+  InitTooSmallCover();
 
   LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
                      static_cast<float>(mainEngine->GetScreenHeight())));
 }
 
+namespace {
+
+// The bytes a row shows on a screen `width` columns wide, and the status
+// row's note when a fixed count had to give way.
+int32_t RowBytesFor(int32_t width, std::u16string& note) {
+  const int32_t fit = std::max<int32_t>(BytesThatFit(width), 1);
+  const int32_t wanted = displayOptions.bytesPerRow;
+  if (wanted < 1) return fit;
+  if (wanted <= fit) return wanted;
+  const std::string text =
+      std::to_string(fit) + " of " + std::to_string(wanted) + " bytes a row (the window is too narrow)";
+  note.assign(text.begin(), text.end());
+  return fit;
+}
+
+}  // namespace
+
 void LayoutGrid(KelmCEngineV2::Vector2 size) {
   const int32_t width = ToInt32(size.x);
   const int32_t height = ToInt32(size.y);
-  if (width < kMinimumWidth || height < kMinimumHeight) return;
+  if (width < kMinimumWidth || height < kMinimumHeight) {
+    // Sizes outside int32 (or not a number) are no screen at all: ignored.
+    if (width != std::numeric_limits<int32_t>::min() && height != std::numeric_limits<int32_t>::min()) {
+      ShowTooSmallCover(width, height);
+    }
+    return;
+  }
   if (charColumn == nullptr || leftSeparator == nullptr || rightSeparator == nullptr || topRule == nullptr ||
       bottomRule == nullptr || statusLine == nullptr || statusOffset == nullptr) {
     return;
   }
+  HideTooSmallCover();
+  std::u16string note;
+  // The file map takes the last column when it is shown.
+  bytesPerRow = RowBytesFor(width - ScrollBarColumns(), note);
+  SetStatusNote(u"width", note);
+  const int32_t charX = CharColumnX(bytesPerRow);
 
-  bytesPerRow = (width - kHexColumnX - ScrollBarColumns()) / kColumnsPerByte;
-  const int32_t charX = 3 * bytesPerRow + kHexColumnX + 1;
   charColumn->position.x = static_cast<float>(charX);
 
   std::u16string bars;
@@ -97,4 +125,10 @@ void LayoutGrid(KelmCEngineV2::Vector2 size) {
 
   if (fileLoaded) RefreshGrid();
   RenderStatusLine();
+}
+
+void RelayoutGrid() {
+  if (mainEngine == nullptr) return;
+  LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
+                     static_cast<float>(mainEngine->GetScreenHeight())));
 }

@@ -59,6 +59,9 @@ constexpr std::string_view kEnvironment =
 const std::vector<HelpEntry> kOptions = {
     {"-h, --help", "show this help and exit"},
     {"-V, --version", "show the version and exit"},
+    {"-w, --width N|fit",
+     "bytes per grid row: N from 1 to 256 (fewer, with a note in the status row, while the window is "
+     "too narrow), or fit, as many as the window holds (the default); wins over the settings file"},
     {"--show-screenshot FILE.ss",
      "print the screenshot's picture to the terminal with its colours, then exit"},
     {"--screenshot-to-html FILE.ss [OUT.html]",

@@ -11,6 +11,8 @@
 
 #include "engine/core/engine.h"
 #include "engine/port/hex_digits.h"
+#include "viewer/char_cells.h"
+#include "viewer/display_options.h"
 #include "viewer/offset_math.h"
 #include "viewer/scroll_bar.h"
 #include "viewer/search_highlight.h"
@@ -22,8 +24,6 @@ constexpr char kDefaultForeground = '7';
 constexpr char kDefaultBackground = '0';
 constexpr char kNonPrintableForeground = '8';
 
-bool IsPrintable(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; }
-
 // The bytes of the visible window as last read, with what they were read for.
 struct WindowBytes {
   bool valid = false;
@@ -32,6 +32,9 @@ struct WindowBytes {
   int32_t rows = 0;
   std::vector<uint8_t> bytes;
   uint64_t count = 0;  // bytes actually read; the rest lie past the end
+  bool utf8 = false;   // what `cells` were made for
+  CharContext context;  // in UTF-8 mode: the bytes around the window
+  std::vector<CharCell> cells;  // the character column's cell of each byte read
 };
 
 WindowBytes window;
@@ -46,7 +49,7 @@ uint64_t FirstVisibleOffset() {
 const WindowBytes& VisibleBytes(int32_t rows, bool readAgain) {
   const uint64_t first = FirstVisibleOffset();
   if (!readAgain && window.valid && window.first == first && window.bytesPerRow == bytesPerRow &&
-      window.rows == rows) {
+      window.rows == rows && window.utf8 == displayOptions.utf8) {
     return window;
   }
   window.valid = true;
@@ -61,6 +64,27 @@ const WindowBytes& VisibleBytes(int32_t rows, bool readAgain) {
   range.start = first;
   range.length = size;
   window.count = size == 0 ? 0 : ReadRange(window.bytes.data(), size, range);
+  window.utf8 = displayOptions.utf8;
+  window.context = CharContext{};
+  if (window.utf8 && window.count > 0) {
+    // A character may start up to three bytes before the window and end up
+    // to three after it.
+    uint8_t before[3] = {};
+    MarkedRange earlier;
+    earlier.start = first >= 3 ? first - 3 : 0;
+    earlier.length = first - earlier.start;
+    const uint64_t got = earlier.length == 0 ? 0 : ReadRange(before, earlier.length, earlier);
+    for (uint64_t i = 0; i < got; ++i) window.context.before[i] = before[got - 1 - i];
+    window.context.beforeCount = static_cast<size_t>(got);
+    if (window.count == size && first + size >= first) {
+      MarkedRange later;
+      later.start = first + size;
+      later.length = 3;
+      window.context.afterCount = static_cast<size_t>(ReadRange(window.context.after, 3, later));
+    }
+  }
+  BuildCharCells(window.bytes.data(), static_cast<size_t>(window.count), window.context, window.utf8,
+                 window.cells);
   return window;
 }
 
@@ -86,6 +110,8 @@ void ForgetGridWindow() {
   window.bytes.clear();
   window.bytes.shrink_to_fit();
   window.count = 0;
+  window.cells.clear();
+  window.cells.shrink_to_fit();
 }
 
 std::u16string HexOffsetText(uint64_t value) {
@@ -123,10 +149,11 @@ void RefreshGrid() {
   offsets.pop_back();
 
   const WindowBytes& bytes = VisibleBytes(rows, /*readAgain=*/true);
+  const bool spaced = CharCellWidth() == 2;
   std::u16string hex;
   std::u16string chars;
   hex.reserve(rowCount * perRow * 3);
-  chars.reserve(rowCount * perRow * 2);
+  chars.reserve(rowCount * (perRow * static_cast<size_t>(CharCellWidth()) + (spaced ? 0 : 1)));
   size_t index = 0;
   for (size_t r = 0; r < rowCount; ++r) {
     for (size_t k = 0; k < perRow; ++k, ++index) {
@@ -135,16 +162,22 @@ void RefreshGrid() {
         hex += static_cast<char16_t>(kelm::port::HexDigit(byte >> 4));
         hex += static_cast<char16_t>(kelm::port::HexDigit(byte));
         hex += u' ';
-        chars += IsPrintable(byte) ? static_cast<char16_t>(byte) : u'.';
-        chars += u' ';
+        chars += bytes.cells[index].ch;
+        if (spaced) chars += u' ';
       } else {
         // At or past the end of the file (or of what could still be read).
         hex.append(3, u' ');
-        chars.append(2, u' ');
+        chars.append(spaced ? 2 : 1, u' ');
       }
     }
     hex.back() = u'\n';
-    chars.back() = u'\n';
+    // Spaced, the row's last blank becomes its line break; compact rows
+    // have no blank to give.
+    if (spaced) {
+      chars.back() = u'\n';
+    } else {
+      chars += u'\n';
+    }
   }
   hex.pop_back();
   chars.pop_back();
@@ -183,6 +216,7 @@ void PaintRange(const MarkedRange& range, std::string& hexBackground, std::strin
 
   const size_t hexStride = static_cast<size_t>(hexColumn->GetWidth()) + 1;
   const size_t charStride = static_cast<size_t>(charColumn->GetWidth()) + 1;
+  const auto cellWidth = static_cast<size_t>(CharCellWidth());
   // Cells [from, to] of a colour-string pair, cut to the strings.
   const auto fillOne = [](std::string& colours, char digit, size_t from, size_t to) {
     if (from >= colours.size()) return;
@@ -209,8 +243,8 @@ void PaintRange(const MarkedRange& range, std::string& hexBackground, std::strin
     const size_t charRow = static_cast<size_t>(row) * charStride;
     fill(hexBackground, hexForeground, hexRow + 3 * static_cast<size_t>(from),
          hexRow + 3 * static_cast<size_t>(to) + (endsRange ? 1 : 2));
-    fill(charBackground, charForeground, charRow + 2 * static_cast<size_t>(from),
-         charRow + 2 * static_cast<size_t>(to) + (endsRange ? 0 : 1));
+    fill(charBackground, charForeground, charRow + cellWidth * static_cast<size_t>(from),
+         charRow + cellWidth * static_cast<size_t>(to) + (endsRange ? 0 : cellWidth - 1));
   }
 }
 
@@ -220,6 +254,23 @@ void RecolourGrid() {
   std::string hexBackground(hexColumn->text.size(), kDefaultBackground);
   std::string charForeground(charColumn->text.size(), kDefaultForeground);
   std::string charBackground(charColumn->text.size(), kDefaultBackground);
+  const bool haveBytes = !charColumn->text.empty() && bytesPerRow > 0;
+  const WindowBytes* bytes = haveBytes ? &VisibleBytes(hexColumn->GetHeight(), /*readAgain=*/false) : nullptr;
+  const auto perRow = static_cast<size_t>(bytesPerRow > 0 ? bytesPerRow : 1);
+  const size_t hexStride = static_cast<size_t>(hexColumn->GetWidth()) + 1;
+  const size_t charStride = static_cast<size_t>(charColumn->GetWidth()) + 1;
+  const auto cellWidth = static_cast<size_t>(CharCellWidth());
+  const auto charCell = [&](size_t index) { return (index / perRow) * charStride + cellWidth * (index % perRow); };
+
+  // Byte classes first, so that marks and the selection lie over them.
+  if (bytes != nullptr && displayOptions.byteClassColours) {
+    for (size_t index = 0; index < bytes->count; ++index) {
+      const char colour = ByteClassColour(bytes->bytes[index]);
+      const size_t hexCell = (index / perRow) * hexStride + 3 * (index % perRow);
+      if (hexCell + 1 < hexForeground.size()) hexForeground[hexCell] = hexForeground[hexCell + 1] = colour;
+      if (charCell(index) < charForeground.size()) charForeground[charCell(index)] = colour;
+    }
+  }
 
   // Later marks paint over earlier ones; the selection over every mark.
   for (const MarkedRange& mark : markedRanges) {
@@ -241,15 +292,12 @@ void RecolourGrid() {
     RenderStatusLine();
   }
 
-  // Non-printable characters are grey whatever range covers them.
-  if (!charColumn->text.empty() && bytesPerRow > 0) {
-    const WindowBytes& bytes = VisibleBytes(hexColumn->GetHeight(), /*readAgain=*/false);
-    const auto perRow = static_cast<size_t>(bytesPerRow);
-    const size_t charStride = static_cast<size_t>(charColumn->GetWidth()) + 1;
-    for (size_t index = 0; index < bytes.count; ++index) {
-      if (IsPrintable(bytes.bytes[index])) continue;
-      const size_t cell = (index / perRow) * charStride + 2 * (index % perRow);
-      if (cell < charForeground.size()) charForeground[cell] = kNonPrintableForeground;
+  // Stand-ins for bytes without a character of their own are grey whatever
+  // range covers them (with byte-class colours on, their class says it).
+  if (bytes != nullptr && !displayOptions.byteClassColours) {
+    for (size_t index = 0; index < bytes->count && index < bytes->cells.size(); ++index) {
+      if (!bytes->cells[index].faint) continue;
+      if (charCell(index) < charForeground.size()) charForeground[charCell(index)] = kNonPrintableForeground;
     }
   }
 

@@ -65,7 +65,7 @@ ByteUnderMouseResult ByteUnderMouse() {
     column = RoundHalfUp((mousePosition.x - hexColumn->GetLeft()) / 3.0);
   } else if (charColumn != nullptr && charColumn->IsHovered()) {
     under = charColumn;
-    column = RoundHalfUp((mousePosition.x - charColumn->GetLeft()) * 0.5);
+    column = RoundHalfUp((mousePosition.x - charColumn->GetLeft()) / CharCellWidth());
   } else {
     return {};
   }

@@ -85,6 +85,8 @@ std::vector<CompletionOption> CompletionOptions() {
       if (word.front() == '-') {
         if (word.size() > 1 && word.back() == ',') word.remove_suffix(1);
         option.names.emplace_back(word);
+      } else if (word.find('|') != std::string_view::npos) {
+        option.value = std::string(word);
       } else {
         option.arguments.emplace_back(word);
       }

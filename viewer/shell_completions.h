@@ -17,6 +17,9 @@ struct CompletionOption {
   std::vector<std::string> names;
   // The arguments it takes, as --help names them ("FILE.ss", "[OUT.html]").
   std::vector<std::string> arguments;
+  // A value argument instead of a file ("N|fit"), as --help names it; the
+  // scripts complete nothing for it.
+  std::string value;
   // The first clause of its description ("show this help and exit").
   std::string summary;
 };

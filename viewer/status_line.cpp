@@ -35,6 +35,22 @@ void SetStatusField(const std::u16string& key, const std::u16string& value, size
   RenderStatusLine();
 }
 
+void SetStatusNote(const std::u16string& key, const std::u16string& value) {
+  StatusField* field = nullptr;
+  for (StatusField& existing : statusFields) {
+    if (existing.shownWithoutSelection && existing.key == key) field = &existing;
+  }
+  if (field == nullptr) {
+    if (value.empty()) return;
+    statusFields.push_back(StatusField{key, value, true});
+    field = &statusFields.back();
+    field->shownWithoutSelection = true;
+  }
+  field->value = value;
+  field->visible = !value.empty();
+  RenderStatusLine();
+}
+
 bool HasStatusField(const std::u16string& key) { return FindStatusField(key) != nullptr; }
 
 void RenderStatusLine() {

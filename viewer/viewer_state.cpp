@@ -3,6 +3,7 @@
 #include "viewer/input_pipe.h"
 #include "viewer/scroll_bar.h"
 #include "viewer/marks_store.h"
+#include "viewer/too_small_screen.h"
 
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
@@ -49,6 +50,7 @@ void ForgetScreenObjects() {
   statusLine = nullptr;
   tipObject = nullptr;
   ForgetScrollBar();
+  ForgetTooSmallCover();
 }
 
 void ResetViewerStateForTests() {

@@ -88,6 +88,10 @@ extern std::vector<StatusField> statusFields;
 void AddStatusField(const std::u16string& key, const std::u16string& value);
 void SetStatusField(const std::u16string& key, const std::u16string& value, size_t labelLength = 0);
 bool HasStatusField(const std::u16string& key);
+// Shows `value` in the status row under `key` ("" for a message of its
+// own) until it is set again; an empty value hides it. Unlike the
+// selection's fields, a note stays when the selection ends.
+void SetStatusNote(const std::u16string& key, const std::u16string& value);
 void RenderStatusLine();
 
 // --- file window -------------------------------------------------------------------------
@@ -103,7 +107,11 @@ void ReportOpenFailure();
 uint64_t ReadRange(uint8_t* buffer, uint64_t capacity, const MarkedRange& range);
 
 // --- grid --------------------------------------------------------------------------------
+// Lays the grid out for a screen size; below the smallest size it can be
+// laid out in, only the "too small" line shows and the view is kept.
 void LayoutGrid(KelmCEngineV2::Vector2 size);
+// LayoutGrid for the current screen size (after a display option changed).
+void RelayoutGrid();
 void RefreshGrid();
 void RecolourGrid();
 // Whether the closed interval [start, start + length] of the range shares a

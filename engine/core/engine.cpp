@@ -92,6 +92,14 @@ Vector2 Engine::GetScreenCentre() const {
                  camera.y - static_cast<float>((window.Bottom + 1) / 2));
 }
 
+void Engine::SetTerminalColours(bool on) {
+  std::lock_guard lock(mutex);
+  if (terminalColours == on) return;
+  terminalColours = on;
+  drawList.Invalidate();
+  RequestFrame(0);
+}
+
 void Engine::SetOnResize(std::function<void(Vector2)> callback) {
   std::lock_guard lock(mutex);
   onResize = std::move(callback);
@@ -253,7 +261,12 @@ bool Engine::RunFrame() {
     // Composed only when some object draws differently from the last pass;
     // otherwise the buffer already holds this frame.
     changed = drawList.End();
-    if (changed) drawList.Compose(cellBuffer, drawnMask, frameWidth);
+    if (changed) {
+      drawList.Compose(cellBuffer, drawnMask, frameWidth);
+      if (terminalColours) {
+        for (CHAR_INFO& cell : cellBuffer) cell.Attributes |= kTerminalDefaultColours;
+      }
+    }
     if (KeyPressed(static_cast<uint8_t>(VK_F2), false, 0)) {
       WriteScreenshot(ScreenshotFileName(static_cast<std::time_t>(Port().WallClockSeconds())), cellBuffer,
                       frameWidth, frameHeight);

@@ -95,6 +95,13 @@ class Engine {
   // none); for tests and diagnostics.
   uint32_t LastWaitMs() const { return lastWaitMs; }
 
+  // The terminal-colours theme: every composed cell is marked
+  // kTerminalDefaultColours, so that its background 0 (and grey text on it)
+  // shows in the terminal's own default colours. Off: the console palette
+  // as it is. A change recomposes the next frame.
+  void SetTerminalColours(bool on);
+  bool TerminalColours() const { return terminalColours; }
+
   // The composed frame of the last pass (for screenshots and tests).
   const std::vector<CHAR_INFO>& Cells() const { return cellBuffer; }
   int32_t FrameWidth() const { return frameWidth; }
@@ -133,6 +140,7 @@ class Engine {
   int32_t frameWidth = 0;
   int32_t frameHeight = 0;
   bool resizeDelivered = false;
+  bool terminalColours = false;
   uint64_t frameStart = 0;
   // Input records were handled in this frame's poll.
   bool polledInput = false;

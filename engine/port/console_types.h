@@ -154,6 +154,13 @@ struct INPUT_RECORD {
 
 // One console cell: a UTF-16 unit and a colour attribute (bits 0-3 foreground,
 // bits 4-7 background, colour indexes in the console's order: 1 blue, 4 red).
+// An attribute bit of our own (unused by the Windows console): in a cell
+// that has it, background 0 stands for the terminal's default background
+// and foreground 7 on it for the default foreground (SGR 49 and 39 on a
+// terminal; the console's own default attributes on Windows). Every other
+// colour is shown as it is.
+inline constexpr uint16_t kTerminalDefaultColours = 0x2000;
+
 struct CHAR_INFO {
   char16_t UnicodeChar = u' ';
   uint16_t Attributes = 0x0007;

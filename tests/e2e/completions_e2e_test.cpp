@@ -66,10 +66,11 @@ TEST_F(CompletionsTest, BashOffersOptionsAndFilesOfTheRightSuffix) {
   // Every option for "-" (in the order sort gives in the test's locale, so
   // each is looked for on its own line).
   const std::string all = "\n" + Bash("kelmhex -");
-  for (const char* word : {"-h", "--help", "-V", "--version", "--show-screenshot", "--screenshot-to-html", "--"}) {
+  for (const char* word :
+       {"-h", "--help", "-V", "--version", "-w", "--width", "--show-screenshot", "--screenshot-to-html", "--"}) {
     EXPECT_NE(all.find("\n" + std::string(word) + "\n"), std::string::npos) << word << " in " << all;
   }
-  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 8) << "seven options and no file: " << all;
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 10) << "nine options and no file: " << all;
   // The screenshot options take .ss files (and folders to walk into), the
   // page a .html file; a file is any file, also one named like an option
   // after "--".

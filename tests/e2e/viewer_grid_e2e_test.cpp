@@ -102,17 +102,21 @@ class ViewerEndToEnd : public ::testing::Test {
     return path;
   }
 
-  void Open(const std::string& path, int columns = 120, int rows = 30) {
+  void Open(const std::string& path, int columns = 120, int rows = 30, const std::vector<std::string>& arguments = {}) {
 #ifdef KELMHEX_BINARY
     TmuxTerminal::Options options;
     options.columns = columns;
     options.rows = rows;
-    terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path}, options);
+    std::vector<std::string> command{KELMHEX_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    command.push_back(path);
+    terminal = std::make_unique<TmuxTerminal>(command, options);
     ASSERT_TRUE(terminal->Started()) << terminal->Error();
 #else
     (void)path;
     (void)columns;
     (void)rows;
+    (void)arguments;
 #endif
   }
 
@@ -209,6 +213,22 @@ TEST_F(ViewerEndToEnd, ResizingReflowsTheGrid) {
   EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& screen) {
     return screen.size() >= 39 && screen[38].size() == 149 && screen[38][16] == '+' && screen[38][96] == '+';
   })) << terminal->ScreenText();
+}
+
+TEST_F(ViewerEndToEnd, FixedWidthThroughATooSmallTerminalAndBack) {
+  const std::vector<uint8_t> bytes = MixedBytes(600);
+  Open(WriteFile(bytes), 120, 30, {"-w", "16"});
+  ExpectGrid(bytes, 0, 16, 26);
+  terminal->Resize(20, 5);
+  EXPECT_TRUE(terminal->WaitForScreen([](const std::vector<std::string>& screen) {
+    if (screen.empty() || screen[0] != "needs 31 x 5") return false;
+    for (size_t r = 1; r < screen.size(); ++r) {
+      if (!screen[r].empty()) return false;
+    }
+    return true;
+  })) << "one line and nothing stale\n" << terminal->ScreenText();
+  terminal->Resize(120, 30);
+  ExpectGrid(bytes, 0, 16, 26);
 }
 
 TEST_F(ViewerEndToEnd, QuitsWithQAndF10) {

@@ -12,6 +12,7 @@
 #include "engine/port/utf.h"
 #include "engine/widgets/menu_object.h"
 #include "tests/support/read_file.h"
+#include "viewer/display_settings.h"
 #include "tests/viewer/viewer_harness.h"
 #include "ui/settings_panel.h"
 
@@ -69,6 +70,15 @@ class SettingsPanel : public ViewerTest {
   bool hadDataHome = false;
 };
 
+// A display setting's row: its label, its value at the value column.
+std::string DisplayRow(const std::string& label, const std::string& value) {
+  std::string row = "|   " + label;
+  row.resize(24, ' ');
+  row += value;
+  row.resize(41, ' ');
+  return row + "|";
+}
+
 TEST_F(SettingsPanel, PictureWithTitleLabelsAndEmptyBoxes) {
   Start(Counting(10));
   OpenPanel();
@@ -76,9 +86,34 @@ TEST_F(SettingsPanel, PictureWithTitleLabelsAndEmptyBoxes) {
   EXPECT_EQ(Span(kTitleRow, 39, 42), "| Register" + std::string(31, ' ') + "|");
   EXPECT_EQ(Span(kSettingRow, 39, 42), "|   Show in context menu: \u25A1" + std::string(14, ' ') + "|");
   EXPECT_EQ(Span(kSettingRow + 1, 39, 42), "|   Show file map:" + std::string(8, ' ') + "\u25A1" + std::string(14, ' ') + "|");
-  for (int row = 11; row < 23; ++row) EXPECT_EQ(Span(row, 39, 42), "|" + std::string(40, ' ') + "|");
+  EXPECT_EQ(Span(11, 39, 42), "| Display" + std::string(32, ' ') + "|");
+  EXPECT_EQ(Span(12, 39, 42), DisplayRow("Bytes per row:", "fit"));
+  EXPECT_EQ(Span(13, 39, 42), DisplayRow("Characters:", "spaced"));
+  EXPECT_EQ(Span(14, 39, 42), DisplayRow("UTF-8 characters:", "off"));
+  EXPECT_EQ(Span(15, 39, 42), DisplayRow("Byte-class colours:", "off"));
+  EXPECT_EQ(Span(16, 39, 42), DisplayRow("Theme:", "classic"));
+  for (int row = 17; row < 23; ++row) EXPECT_EQ(Span(row, 39, 42), "|" + std::string(40, ' ') + "|");
   EXPECT_EQ(Span(23, 39, 42), "+" + std::string(40, '-') + "+");
   EXPECT_EQ(Checkbox(), "\u25A1");
+}
+
+TEST_F(SettingsPanel, AClickOnAValueStepsItAppliesItAndSavesTheFile) {
+  const std::string config = PathOf("config-home/kelmhex/config");
+  LoadDisplaySettings(config);
+  Start(Counting(64));
+  OpenPanel();
+  Click(63, 12);  // bytes per row: fit -> 8
+  EXPECT_EQ(Span(12, 39, 42), DisplayRow("Bytes per row:", "8"));
+  EXPECT_EQ(bytesPerRow, 8) << "applied at once";
+  EXPECT_NE(ReadFile(config).find("\nbytes-per-row = 8\n"), std::string::npos) << ReadFile(config);
+  Click(63, 16);  // theme: classic -> terminal
+  EXPECT_EQ(Span(16, 39, 42), DisplayRow("Theme:", "terminal"));
+  EXPECT_TRUE(engine->TerminalColours());
+  EXPECT_NE(console->AttributeAt(0, 5) & kelm::port::kTerminalDefaultColours, 0)
+      << "cells ask for the terminal's own colours";
+  EXPECT_NE(ReadFile(config).find("\ntheme = terminal\n"), std::string::npos);
+  EXPECT_EQ(OpenBoxes(), 1u) << "the panel stays open";
+  ResetDisplaySettingsForTests();
 }
 
 TEST_F(SettingsPanel, TickingRegistersAndShowsTheFullBox) {

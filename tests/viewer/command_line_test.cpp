@@ -576,3 +576,27 @@ TEST(ManPage, OnlyKnownMacrosStartALine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLineWidth, ShortLongAndAttachedFormsAndBadValues) {
+  const char* const shortForm[] = {"kelmhex", "-w", "16", "data.bin", nullptr};
+  CommandLine command = ParseCommandLine(4, shortForm);
+  EXPECT_EQ(command.action, CommandAction::View);
+  EXPECT_EQ(command.bytesPerRow, 16);
+  EXPECT_EQ(command.file, "data.bin");
+  const char* const longFit[] = {"kelmhex", "--width", "fit", nullptr};
+  EXPECT_EQ(ParseCommandLine(3, longFit).bytesPerRow, 0);
+  const char* const attached[] = {"kelmhex", "--width=256", nullptr};
+  EXPECT_EQ(ParseCommandLine(2, attached).bytesPerRow, 256);
+  for (const char* bad : {"0", "257", "-1", "16x", "", "1000"}) {
+    const char* const argv[] = {"kelmhex", "-w", bad, nullptr};
+    command = ParseCommandLine(3, argv);
+    EXPECT_EQ(command.action, CommandAction::UsageError) << bad;
+    EXPECT_NE(command.error.find("1 to 256"), std::string::npos) << command.error;
+  }
+  const char* const missing[] = {"kelmhex", "-w", nullptr};
+  EXPECT_EQ(ParseCommandLine(2, missing).action, CommandAction::UsageError);
+}
+
+}  // namespace

@@ -151,6 +151,8 @@ TEST(ShellCompletions, TheTableIsWhatTheCommandLineTakes) {
       for (const std::string& argument : option.arguments) {
         if (argument.front() != '[') arguments.push_back("x." + ArgumentSuffix(argument));
       }
+      // A value argument takes the last of its choices ("N|fit": fit).
+      if (!option.value.empty()) arguments.push_back(option.value.substr(option.value.rfind('|') + 1));
       std::vector<const char*> argv;
       for (const std::string& argument : arguments) argv.push_back(argument.c_str());
       argv.push_back(nullptr);

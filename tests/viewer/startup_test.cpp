@@ -122,10 +122,11 @@ TEST_F(Startup, MissingPathArgumentStillStarts) {
 
 TEST_F(Startup, LayersObjectsAndStatusFields) {
   Start(Counting(10));
-  ASSERT_EQ(engine->layers.size(), 3u);
+  ASSERT_EQ(engine->layers.size(), 4u);
   EXPECT_EQ(engine->layers[0]->name, "Objects");
   EXPECT_EQ(engine->layers[1]->name, "Menus");
   EXPECT_EQ(engine->layers[2]->name, "Tips");
+  EXPECT_EQ(engine->layers[3]->name, "TooSmall") << "the too-small cover lies over everything";
   ASSERT_EQ(engine->layers[2]->objects.size(), 1u);
   EXPECT_EQ(engine->layers[2]->objects[0], tipObject);
   EXPECT_FALSE(tipObject->visible);

@@ -123,10 +123,17 @@ void TerminalConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) 
   lastFrameWidth_ = width;
   lastFrameHeight_ = height;
   frameBytes_.clear();
-  encoder_.Encode(cells, width, height, frameBytes_);
+  encoder_.Encode(cells, width, height, frameBytes_, TerminalColumns());
   screenShowsLastFrame_ = true;
   // A write that could not finish leaves the screen unknown: redraw it all.
   if (!frameBytes_.empty() && !session_.Write(frameBytes_)) InvalidateScreen();
+}
+
+int TerminalConsole::TerminalColumns() {
+  int columns = 0;
+  int rows = 0;
+  session_.Size(columns, rows);
+  return columns;
 }
 
 void TerminalConsole::WriteSameFrame(const CHAR_INFO* cells, int width, int height) {

@@ -129,6 +129,8 @@ class TerminalConsole : public ConsolePort {
   // The screen no longer shows what the encoder thinks: the next frame is
   // drawn whole.
   void InvalidateScreen();
+  // The terminal's width in columns (the frame is one narrower).
+  int TerminalColumns();
   void DetectKeyboardProtocol();
   // Ensures the terminal is set up for a dialog; false when it cannot be.
   bool PrepareDialog();

@@ -100,7 +100,7 @@ class TerminalConsole::DialogAdapter : public DialogTerminal {
   void Show(const std::vector<CHAR_INFO>& cells, int columns, int rows) override {
     console_.screenShowsLastFrame_ = false;
     console_.frameBytes_.clear();
-    console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_);
+    console_.encoder_.Encode(cells.data(), columns, rows, console_.frameBytes_, console_.TerminalColumns());
     if (!console_.frameBytes_.empty() && !console_.session_.Write(console_.frameBytes_)) {
       console_.InvalidateScreen();
     }

@@ -14,11 +14,20 @@ INPUT_RECORD FromWin32(const ::INPUT_RECORD& record);
 // The system's record for a port record (what the console would have sent).
 ::INPUT_RECORD ToWin32(const INPUT_RECORD& record);
 
-// A frame cell as WriteConsoleOutputW takes it.
-inline ::CHAR_INFO ToWin32(const CHAR_INFO& cell) {
+// A frame cell as WriteConsoleOutputW takes it. A cell marked
+// kTerminalDefaultColours takes the console's default attributes
+// (`defaults`, grey on black unless told otherwise) where it has background
+// 0, and foreground 7 on it; the mark itself is not the console's and is
+// dropped.
+inline ::CHAR_INFO ToWin32(const CHAR_INFO& cell, uint16_t defaults = 0x0007) {
   ::CHAR_INFO out{};
   out.Char.UnicodeChar = static_cast<WCHAR>(cell.UnicodeChar);
-  out.Attributes = cell.Attributes;
+  uint16_t attributes = cell.Attributes;
+  if ((attributes & kTerminalDefaultColours) != 0 && (attributes & 0x00F0) == 0) {
+    if ((attributes & 0x000F) == 0x0007) attributes = static_cast<uint16_t>((attributes & ~0x000F) | (defaults & 0x000F));
+    attributes = static_cast<uint16_t>(attributes | (defaults & 0x00F0));
+  }
+  out.Attributes = static_cast<WORD>(attributes & ~kTerminalDefaultColours);
   return out;
 }
 

@@ -20,7 +20,7 @@ void VtOutputEncoder::Invalidate() {
   colours_ = kUnknown;
 }
 
-void VtOutputEncoder::Encode(const CHAR_INFO* cells, int width, int height, std::string& out) {
+void VtOutputEncoder::Encode(const CHAR_INFO* cells, int width, int height, std::string& out, int shownWidth) {
   if (cells == nullptr || width <= 0 || height <= 0) {
     // Nothing to show; whatever comes next is drawn in full.
     valid_ = false;
@@ -30,10 +30,11 @@ void VtOutputEncoder::Encode(const CHAR_INFO* cells, int width, int height, std:
   if (options_.synchronizedOutput) out += kSyncBegin;
   const size_t bodyStart = out.size();
 
-  const bool sizeChanged = width != width_ || height != height_;
-  width_ = width;
+  const int columns = shownWidth > width ? shownWidth : width;
+  const bool sizeChanged = columns != width_ || height != height_;
+  width_ = columns;
   height_ = height;
-  BuildKeys(cells);
+  BuildKeys(cells, width);
   // Something else may have moved the cursor since the last frame (a title,
   // a query); positions are always sent afresh.
   cursorRow_ = kUnknown;
@@ -62,10 +63,26 @@ void VtOutputEncoder::Encode(const CHAR_INFO* cells, int width, int height, std:
   if (options_.synchronizedOutput) out += kSyncEnd;
 }
 
-void VtOutputEncoder::BuildKeys(const CHAR_INFO* cells) {
+void VtOutputEncoder::BuildKeys(const CHAR_INFO* cells, int frameWidth) {
   const size_t count = static_cast<size_t>(width_) * static_cast<size_t>(height_);
   next_.resize(count);
-  for (size_t i = 0; i < count; ++i) next_[i] = MakeKey(cells[i]);
+  if (frameWidth == width_) {
+    for (size_t i = 0; i < count; ++i) next_[i] = MakeKey(cells[i]);
+    return;
+  }
+  const auto frame = static_cast<size_t>(frameWidth);
+  const auto shown = static_cast<size_t>(width_);
+  for (size_t r = 0; r < static_cast<size_t>(height_); ++r) {
+    const CHAR_INFO* row = cells + r * frame;
+    uint32_t* keys = &next_[r * shown];
+    for (size_t c = 0; c < frame; ++c) keys[c] = MakeKey(row[c]);
+    // The spare columns: blanks in the background of the row's last cell.
+    CHAR_INFO blank;
+    blank.UnicodeChar = u' ';
+    blank.Attributes = static_cast<uint16_t>(row[frame - 1].Attributes & (kBackgroundBits | kDefaultColoursBit));
+    const uint32_t key = MakeKey(blank);
+    for (size_t c = frame; c < shown; ++c) keys[c] = key;
+  }
 }
 
 bool VtOutputEncoder::RowUnchanged(int row) const {
@@ -206,8 +223,8 @@ bool VtOutputEncoder::ColoursFit(uint32_t key) const {
   if (colours_ < 0) return false;
   const uint16_t attributes = KeyAttributes(key);
   if (IsPlainSpace(KeyChar(key), attributes)) {
-    return (colours_ & (kBackgroundBits | kReverseVideo | kUnderscore)) ==
-           (attributes & kBackgroundBits);
+    return (colours_ & (kBackgroundBits | kReverseVideo | kUnderscore)) == (attributes & kBackgroundBits) &&
+           UsesDefaultBackground(static_cast<uint16_t>(colours_)) == UsesDefaultBackground(attributes);
   }
   return colours_ == attributes;
 }
@@ -226,8 +243,9 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
     AppendNumber(out, p);
     first = false;
   };
-  const int fg = AnsiForeground(target & kForegroundBits);
-  const int bg = AnsiBackground((target & kBackgroundBits) >> 4);
+  const int fg = UsesDefaultForeground(target) ? kSgrDefaultForeground : AnsiForeground(target & kForegroundBits);
+  const int bg =
+      UsesDefaultBackground(target) ? kSgrDefaultBackground : AnsiBackground((target & kBackgroundBits) >> 4);
   out += kCsi;
   if (colours_ < 0) {
     if (colours_ == kUnknown) parameter(kSgrReset);
@@ -237,8 +255,14 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
     if (target & kReverseVideo) parameter(kSgrReverse);
   } else {
     const auto current = static_cast<uint16_t>(colours_);
-    if ((current & kForegroundBits) != (target & kForegroundBits)) parameter(fg);
-    if ((current & kBackgroundBits) != (target & kBackgroundBits)) parameter(bg);
+    if ((current & kForegroundBits) != (target & kForegroundBits) ||
+        UsesDefaultForeground(current) != UsesDefaultForeground(target)) {
+      parameter(fg);
+    }
+    if ((current & kBackgroundBits) != (target & kBackgroundBits) ||
+        UsesDefaultBackground(current) != UsesDefaultBackground(target)) {
+      parameter(bg);
+    }
     if ((current ^ target) & kUnderscore)
       parameter((target & kUnderscore) ? kSgrUnderline : kSgrNoUnderline);
     if ((current ^ target) & kReverseVideo)

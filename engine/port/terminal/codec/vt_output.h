@@ -67,7 +67,13 @@ class VtOutputEncoder {
   // (width x height, row by row, at the top-left of the screen), ending with
   // the cursor at the top-left cell. Appends nothing when the terminal already
   // shows `cells`.
-  void Encode(const CHAR_INFO* cells, int width, int height, std::string& out);
+  //
+  // With `shownWidth` wider than `width` (the terminal's width, when the
+  // frame leaves its last column to spare), the columns right of the frame
+  // are painted too: blanks in the background of the row's last cell, so
+  // no stripe of the terminal's own background shows there. They are
+  // written with auto-wrap off, so the cursor never wraps or scrolls.
+  void Encode(const CHAR_INFO* cells, int width, int height, std::string& out, int shownWidth = 0);
   // The next Encode redraws everything (after a resize, a resume, a child
   // program that used the terminal).
   void Invalidate();
@@ -88,7 +94,7 @@ class VtOutputEncoder {
     long gain = 0;   // estimated bytes saved
   };
 
-  void BuildKeys(const CHAR_INFO* cells);
+  void BuildKeys(const CHAR_INFO* cells, int frameWidth);
   bool RowUnchanged(int row) const;  // the frame's row equals what is shown
   bool FindScroll(ScrollPlan& plan);
   void ApplyScroll(const ScrollPlan& plan, std::string& out);

@@ -44,6 +44,8 @@ inline constexpr int kSgrUnderline = 4;
 inline constexpr int kSgrReverse = 7;
 inline constexpr int kSgrNoUnderline = 24;
 inline constexpr int kSgrNoReverse = 27;
+inline constexpr int kSgrDefaultForeground = 39;
+inline constexpr int kSgrDefaultBackground = 49;
 
 // --- Console attribute bits ----------------------------------------------------
 inline constexpr uint16_t kForegroundBits = 0x000F;
@@ -51,8 +53,9 @@ inline constexpr uint16_t kBackgroundBits = 0x00F0;
 inline constexpr uint16_t kIntensityBit = 0x0008;
 inline constexpr uint16_t kReverseVideo = 0x4000;  // COMMON_LVB_REVERSE_VIDEO
 inline constexpr uint16_t kUnderscore = 0x8000;    // COMMON_LVB_UNDERSCORE
+inline constexpr uint16_t kDefaultColoursBit = kTerminalDefaultColours;
 inline constexpr uint16_t kShownAttributeBits =
-    kForegroundBits | kBackgroundBits | kReverseVideo | kUnderscore;
+    kForegroundBits | kBackgroundBits | kReverseVideo | kUnderscore | kDefaultColoursBit;
 inline constexpr uint16_t kLightGrey = 0x0007;
 
 // --- Encoder state markers -------------------------------------------------------
@@ -81,6 +84,16 @@ inline uint16_t KeyAttributes(uint32_t key) { return static_cast<uint16_t>(key &
 
 inline bool IsPlainSpace(char16_t ch, uint16_t attributes) {
   return ch == u' ' && (attributes & (kReverseVideo | kUnderscore)) == 0;
+}
+
+// The SGR colours of an attribute: the console colours as ANSI numbers, or
+// the terminal's defaults where the cell asks for them (kTerminalDefaultColours:
+// background 0, and foreground 7 on it).
+inline bool UsesDefaultBackground(uint16_t attributes) {
+  return (attributes & kDefaultColoursBit) != 0 && (attributes & kBackgroundBits) == 0;
+}
+inline bool UsesDefaultForeground(uint16_t attributes) {
+  return UsesDefaultBackground(attributes) && (attributes & kForegroundBits) == kLightGrey;
 }
 
 inline uint32_t MakeKey(const CHAR_INFO& cell) {

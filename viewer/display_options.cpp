@@ -1,0 +1,3 @@
+#include "viewer/display_options.h"
+
+DisplayOptions displayOptions;
