@@ -9,6 +9,8 @@
 #include "ui/screenshot_view.h"
 #include "viewer/help_text.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using kelm::port::EscapedText;

@@ -22,6 +22,8 @@
 #include "engine/port/program_console.h"
 #include "viewer/display_settings.h"
 
+using namespace kelm::viewer;
+
 int main(int argc, char** argv) {
   // The arguments as UTF-8, the encoding of every path inside the program.
   std::vector<std::string> arguments = kelm::port::ProgramArguments(argc, argv);

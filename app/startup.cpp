@@ -19,6 +19,8 @@
 #include "viewer/display_settings.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using namespace KelmCEngineV2;

@@ -22,6 +22,8 @@
 #include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 using namespace KelmCEngineV2;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 using namespace KelmCEngineV2;
 
 namespace {

@@ -25,6 +25,8 @@
 #include "viewer/input_pipe.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 using namespace KelmCEngineV2;
 
 namespace {

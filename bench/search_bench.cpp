@@ -23,6 +23,8 @@
 
 #include "viewer/search.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 constexpr uint64_t kMebibyte = uint64_t{1} << 20;

@@ -19,6 +19,8 @@
 #include "engine/port/read_only_file.h"
 #include "viewer/search_scan.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 constexpr uint64_t kTebibyte = uint64_t{1} << 40;

@@ -17,6 +17,8 @@
 #include "viewer/search.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 using namespace KelmCEngineV2;
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include "viewer/decoded_values.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

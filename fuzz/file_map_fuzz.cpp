@@ -11,6 +11,8 @@
 #include "viewer/bar_geometry.h"
 #include "viewer/file_map.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

@@ -8,6 +8,8 @@
 
 #include "viewer/offset_forms.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

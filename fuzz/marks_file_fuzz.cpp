@@ -9,6 +9,8 @@
 
 #include "viewer/marks_file.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

@@ -9,6 +9,8 @@
 
 #include "viewer/search.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

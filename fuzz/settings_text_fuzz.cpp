@@ -9,6 +9,8 @@
 #include "viewer/display_options.h"
 #include "viewer/display_settings.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 void Check(bool condition) {

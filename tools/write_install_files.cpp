@@ -15,6 +15,8 @@
 #include "engine/port/desktop_registration.h"
 #include "viewer/shell_completions.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 bool WriteFile(const std::string& path, const std::string& text) {

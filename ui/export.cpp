@@ -13,6 +13,8 @@ namespace {
 using kelm::port::CHAR_INFO;
 using kelm::port::INPUT_RECORD;
 using kelm::port::Port;
+using kelm::viewer::CodeEncoder;
+using kelm::viewer::CodeForm;
 
 constexpr uint16_t kBoxColours = 0x07;  // light grey on black, as the engine's boxes
 constexpr int kBoxInnerWidth = 40;

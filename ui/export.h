@@ -46,7 +46,7 @@ ExportResult ExportBytes(const std::string& target, uint64_t total, const Export
 // ExportBytes writing the bytes as code (viewer/copy_formats.h) instead of
 // as they are: the same chunks, the same atomic replacement, and a read that
 // ends early leaves the target as it was.
-ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, CodeForm form,
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, kelm::viewer::CodeForm form,
                         size_t chunkBytes = kExportChunkBytes);
 
 // How the viewer shows a long export.

@@ -16,6 +16,8 @@
 #include "viewer/mark_list_box.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using namespace KelmCEngineV2;

@@ -36,7 +36,7 @@ void CopyAsAction(KelmCEngineV2::Object* entry = nullptr);
 void MarkListAction(KelmCEngineV2::Object* entry = nullptr);
 
 // ExportSelection writing the bytes as code in `form`.
-void ExportSelectionAs(CodeForm form);
+void ExportSelectionAs(kelm::viewer::CodeForm form);
 
 // Writes the selected bytes (those within the file) to a file chosen in the
 // save dialog. Without a selection, the message "You have nothing

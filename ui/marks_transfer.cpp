@@ -12,6 +12,8 @@
 #include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using kelm::port::Port;

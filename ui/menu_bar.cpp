@@ -13,6 +13,8 @@
 #include "ui/settings_panel.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 using namespace KelmCEngineV2;
 
 namespace {

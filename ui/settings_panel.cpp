@@ -9,6 +9,8 @@
 #include "viewer/scroll_bar.h"
 #include "viewer/display_settings.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using namespace KelmCEngineV2;

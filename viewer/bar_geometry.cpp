@@ -1,5 +1,7 @@
 #include "viewer/bar_geometry.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 __extension__ typedef unsigned __int128 Wide;
@@ -50,3 +52,5 @@ uint64_t BarCellRow(uint64_t size, int32_t cells, int32_t cell, uint64_t rowLeng
   if (rowStart < start && next > rowStart && next - rowStart > perRow) return row + 1;
   return row;
 }
+
+}  // namespace kelm::viewer

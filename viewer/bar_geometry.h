@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace kelm::viewer {
+
 // First offset of cell `cell`'s share (`cell` in 0..cells; `cells` gives
 // `size`). 0 when there are no cells.
 uint64_t BarCellStart(uint64_t size, int32_t cells, int32_t cell);
@@ -35,3 +37,5 @@ ThumbCells ThumbFor(uint64_t size, int32_t cells, uint64_t first, uint64_t lengt
 // row starts in the share (shares shorter than a row), the row holding the
 // share's first byte. `rowLength` 0 counts as 1.
 uint64_t BarCellRow(uint64_t size, int32_t cells, int32_t cell, uint64_t rowLength);
+
+}  // namespace kelm::viewer

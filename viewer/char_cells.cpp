@@ -3,6 +3,8 @@
 #include "engine/port/utf.h"
 #include "engine/port/vt_text_safety.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 bool IsPrintableAscii(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; }
@@ -73,3 +75,5 @@ char ByteClassColour(uint8_t byte) {
   if (byte < 0x80) return kPrintableColour;
   return kNonAsciiColour;
 }
+
+}  // namespace kelm::viewer

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kelm::viewer {
+
 struct CharCell {
   char16_t ch = u'.';
   bool faint = true;  // grey: a stand-in, not the byte's own character
@@ -46,3 +48,5 @@ inline constexpr char kPrintableColour = 'B';
 inline constexpr char kWhitespaceColour = 'A';
 inline constexpr char kControlColour = 'D';
 inline constexpr char kNonAsciiColour = 'E';
+
+}  // namespace kelm::viewer

@@ -10,6 +10,8 @@
 #include "engine/widgets/message.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 // Bytes read from the file per step: the text is built as the bytes arrive,
@@ -20,7 +22,6 @@ constexpr uint8_t kFirstCopiedChar = 0x20;  // space
 constexpr uint8_t kLastCopiedChar = 0x7A;   // 'z'
 constexpr char16_t kStandIn = u'.';
 constexpr uint16_t kAsyncKeyDown = 0x8000;
-
 
 // Bytes of the range that lie in the file: the clipped length.
 uint64_t BytesInFile(const MarkedRange& range) {
@@ -186,3 +187,5 @@ void CopyForCtrlC(uint32_t controlKeyState) {
   const bool recordShift = (controlKeyState & kelm::port::SHIFT_PRESSED) != 0;
   CopySelectionAs(recordShift || ShiftHeldForCopy() ? CopyForm::Hex : CopyForm::Characters);
 }
+
+}  // namespace kelm::viewer

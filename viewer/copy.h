@@ -15,12 +15,13 @@
 #include "engine/port/console_port.h"
 #include "viewer/copy_formats.h"
 
+namespace kelm::viewer {
+
 // The two forms of the copied text.
 enum class CopyForm {
   Characters,  // each byte 0x20..0x7A as itself, every other byte '.'
   Hex,         // two upper-case hex digits per byte, single spaces between
 };
-
 
 // The most text one copy puts on the clipboard, in characters (16 MiB).
 inline constexpr uint64_t kClipboardTextLimit = 16ULL * 1024 * 1024;
@@ -67,3 +68,5 @@ void CopyForCtrlC(uint32_t controlKeyState);
 // Takes the copy's message off the status row once the selection has
 // changed; the key handler calls it every frame.
 void ClearCopyStatusAfterSelectionChange();
+
+}  // namespace kelm::viewer

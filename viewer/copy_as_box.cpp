@@ -12,6 +12,8 @@
 #include "engine/widgets/menu_object.h"
 #include "viewer/copy.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::ContextMenu;
 using KelmCEngineV2::MenuEntry;
 using KelmCEngineV2::Object;
@@ -76,3 +78,5 @@ void OpenCodeFormBox(std::function<void(CodeForm)> chosen) {
 void OpenCopyAsBox() {
   OpenCodeFormBox([](CodeForm form) { CopySelectionAsCode(form); });
 }
+
+}  // namespace kelm::viewer

@@ -9,6 +9,8 @@
 
 #include "viewer/copy_formats.h"
 
+namespace kelm::viewer {
+
 // Opens the box; `chosen` runs once with the form picked (the box is closed
 // first). Esc or a press outside closes it without a choice.
 void OpenCodeFormBox(std::function<void(CodeForm)> chosen);
@@ -18,3 +20,5 @@ void OpenCopyAsBox();
 
 // The box's line for a form: its name and its key, e.g. "C array       c".
 std::u16string CodeFormLine(CodeForm form);
+
+}  // namespace kelm::viewer

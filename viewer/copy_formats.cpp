@@ -4,6 +4,8 @@
 
 #include "engine/port/hex_digits.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -165,3 +167,5 @@ std::string EncodeCode(CodeForm form, std::string_view bytes) {
   encoder.Finish(out);
   return out;
 }
+
+}  // namespace kelm::viewer

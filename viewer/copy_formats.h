@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelm::viewer {
+
 // The formats of the "Copy as" and "Export as" boxes.
 enum class CodeForm {
   HexString,    // 48656c6c6f
@@ -52,3 +54,5 @@ class CodeEncoder {
 
 // The whole text of `bytes` at once.
 std::string EncodeCode(CodeForm form, std::string_view bytes);
+
+}  // namespace kelm::viewer

@@ -3,6 +3,8 @@
 
 #include "engine/port/read_only_file.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 // The largest y below `limit` for which `below(y)` holds, where `below`
@@ -71,3 +73,5 @@ std::optional<uint64_t> PreviousDataStart(const DataExtents& extents, uint64_t s
   const std::optional<uint64_t> hole = LastHoleBefore(extents, size, *last);
   return hole ? *hole + 1 : 0;
 }
+
+}  // namespace kelm::viewer

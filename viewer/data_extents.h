@@ -15,6 +15,8 @@ namespace kelm::port {
 class ReadOnlyFile;
 }
 
+namespace kelm::viewer {
+
 struct DataExtents {
   // The first offset at or after `offset` that holds data, or the size when
   // only a hole follows; the first offset at or after `offset` that starts a
@@ -47,3 +49,5 @@ std::optional<uint64_t> NextDataStart(const DataExtents& extents, uint64_t size,
 // `offset` (offset 0 for data at the start of the file); none when only a
 // hole lies before `offset`.
 std::optional<uint64_t> PreviousDataStart(const DataExtents& extents, uint64_t size, uint64_t offset);
+
+}  // namespace kelm::viewer

@@ -8,6 +8,8 @@
 #include "engine/port/utf.h"
 #include "viewer/float_format.h"
 
+namespace kelm::viewer {
+
 InspectorValue::InspectorValue(std::u16string label)
     : changed(true), value(kNoValue), name(std::move(label)), suffix() {}
 
@@ -257,3 +259,5 @@ void RefreshInspectorFrom(const uint8_t* bytes, size_t count, uint64_t selection
     decText = StatusText(*selectedValue);
   }
 }
+
+}  // namespace kelm::viewer

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kelm::viewer {
+
 // One interpretation of the selected bytes.
 class InspectorValue {
  public:
@@ -109,3 +111,5 @@ std::u16string ByteToBinary(uint8_t byte);
 // texts for the status fields "bin" and "dec" (empty text hides a field).
 void RefreshInspectorFrom(const uint8_t* bytes, size_t count, uint64_t selectionLength, bool active,
                           std::u16string& binText, std::u16string& decText);
+
+}  // namespace kelm::viewer

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kelm::viewer {
+
 DifferentByteScan::DifferentByteScan(uint8_t value, uint64_t size, uint64_t from, SearchDirection direction,
                                      ByteReader reader, uint64_t chunkSize, DataExtents extents)
     : value_(value),
@@ -87,3 +89,5 @@ int DifferentByteScan::Percent() const {
   if (direction_ == SearchDirection::Forward) return PercentOf(cursor_ - std::min(cursor_, from_), size_ - from_);
   return PercentOf(from_ - cursor_, from_);
 }
+
+}  // namespace kelm::viewer

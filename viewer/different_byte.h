@@ -9,6 +9,8 @@
 
 #include "viewer/search_scan.h"
 
+namespace kelm::viewer {
+
 class DifferentByteScan : public FileScan {
  public:
   // Forward: the first offset after `from` whose byte is not `value`;
@@ -40,3 +42,5 @@ class DifferentByteScan : public FileScan {
   std::optional<uint64_t> match_;
   std::vector<uint8_t> buffer_;
 };
+
+}  // namespace kelm::viewer

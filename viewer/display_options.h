@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace kelm::viewer {
+
 // The character column: one character and a blank per byte, or one cell per
 // byte as dump tools show it.
 enum class CharSpacing { Spaced, Compact };
@@ -28,3 +30,5 @@ extern DisplayOptions displayOptions;
 
 // Cells a byte takes in the character column: 2 spaced, 1 compact.
 inline int32_t CharCellWidth() { return displayOptions.spacing == CharSpacing::Compact ? 1 : 2; }
+
+}  // namespace kelm::viewer

@@ -11,6 +11,8 @@
 #include "viewer/display_options.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 std::string settingsPath;
@@ -255,3 +257,5 @@ void ResetDisplaySettingsForTests() {
   commandLineValues.clear();
   fileValues.clear();
 }
+
+}  // namespace kelm::viewer

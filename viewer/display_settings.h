@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelm::viewer {
+
 struct DisplaySetting {
   std::string_view key;
   // The comment written above the setting in the file (what the values are).
@@ -97,3 +99,5 @@ void ApplyDisplayOptions();
 // Only for tests: the options, the command line's values, the path and the
 // note back to their start.
 void ResetDisplaySettingsForTests();
+
+}  // namespace kelm::viewer

@@ -7,6 +7,8 @@
 #include "engine/port/utf.h"
 #include "viewer/bar_geometry.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr size_t kEntropyMinimum = 256;
@@ -147,3 +149,5 @@ MapClass FileMap::SampleCell(MapSource& source, int32_t cell, uint64_t& read) {
   read += filled;
   return ClassifySample(sample_.data(), static_cast<size_t>(filled));
 }
+
+}  // namespace kelm::viewer

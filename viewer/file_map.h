@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kelm::viewer {
+
 enum class MapClass : uint8_t {
   Unknown,  // not sampled yet
   Zeros,    // a hole, or bytes that are all zero
@@ -79,3 +81,5 @@ class FileMap {
   uint32_t orderBits_ = 0;   // log2 of the order's length (a power of two)
   int32_t sampled_ = 0;
 };
+
+}  // namespace kelm::viewer

@@ -15,6 +15,8 @@
 #include "viewer/marks_store.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr char16_t kFailurePrefix[] = u"Failed to open: \"";
@@ -119,3 +121,5 @@ void OpenAnotherFile() {
   topRow = 0;
   RefreshGrid();
 }
+
+}  // namespace kelm::viewer

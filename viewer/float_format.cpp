@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace kelm::viewer {
+
 std::string FormatFixed(double number) {
   // First ask for the length, then convert into a buffer of exactly that
   // size plus the terminator the conversion always writes.
@@ -19,3 +21,5 @@ std::u16string FormatFixedWide(double number) {
   const std::string narrow = FormatFixed(number);
   return std::u16string(narrow.begin(), narrow.end());
 }
+
+}  // namespace kelm::viewer

@@ -7,9 +7,13 @@
 
 #include <string>
 
+namespace kelm::viewer {
+
 // The "%f" text of `number`. The buffer is sized from the length the
 // conversion reports, so no magnitude is ever cut short.
 std::string FormatFixed(double number);
 
 // The same text widened to UTF-16 units (it is plain ASCII).
 std::u16string FormatFixedWide(double number);
+
+}  // namespace kelm::viewer

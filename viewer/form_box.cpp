@@ -3,6 +3,8 @@
 #include "engine/core/engine.h"
 #include "engine/core/layer.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
 
@@ -21,3 +23,5 @@ void CloseForm(Object* input) {
   }
   KelmCEngineV2::CloseTopMenu();
 }
+
+}  // namespace kelm::viewer

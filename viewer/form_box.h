@@ -8,6 +8,8 @@
 #include "engine/core/object.h"
 #include "engine/widgets/menu_object.h"
 
+namespace kelm::viewer {
+
 // A new form box with `innerWidth` x `innerHeight` cells inside, centred on
 // (middle column of the screen, y), added to the "Menus" layer, which owns
 // it. Needs the engine and its layers.
@@ -16,3 +18,5 @@ KelmCEngineV2::MenuObject* AddFormBox(float y, int32_t innerWidth, int32_t inner
 // Closes the form that holds `input`. Normally that is the top menu; if a
 // menu was opened above the form meanwhile, that menu stays open.
 void CloseForm(KelmCEngineV2::Object* input);
+
+}  // namespace kelm::viewer

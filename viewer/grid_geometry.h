@@ -8,6 +8,8 @@
 #include "viewer/display_options.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 // Column of the bar between the offsets (16 digits) and the hex pairs.
 inline constexpr int32_t kLeftBarX = 16;
 // Column of the first hex pair: the offsets, the bar and a blank before it.
@@ -34,3 +36,5 @@ inline constexpr char16_t kNoOffset[] = u"----------------";
 // bytesPerRow as a divisor: never 0, even before the first layout or after a
 // bad one.
 inline uint64_t RowLength() { return bytesPerRow > 0 ? static_cast<uint64_t>(bytesPerRow) : 1; }
+
+}  // namespace kelm::viewer

@@ -13,10 +13,11 @@
 #include "viewer/too_small_screen.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using namespace KelmCEngineV2;
-
 
 Object* AddScreenObject(Layer* layer, Vector2 at, int32_t anchorBits, ObjectCallback callback = nullptr) {
   auto* object = new Object(at, std::u16string());
@@ -33,7 +34,6 @@ int32_t ToInt32(float value) {
   if (!(value >= -kLimit && value < kLimit)) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
-
 
 }  // namespace
 
@@ -132,3 +132,5 @@ void RelayoutGrid() {
   LayoutGrid(Vector2(static_cast<float>(mainEngine->GetScreenWidth()),
                      static_cast<float>(mainEngine->GetScreenHeight())));
 }
+
+}  // namespace kelm::viewer

@@ -8,6 +8,8 @@
 #include "engine/core/layer.h"
 #include "engine/port/console_types.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using namespace KelmCEngineV2;
@@ -192,3 +194,5 @@ HelpBox* OpenHelpBox() {
   menusLayer->AddObject(box);
   return box;
 }
+
+}  // namespace kelm::viewer

@@ -18,6 +18,8 @@
 #include "engine/widgets/menu_object.h"
 #include "viewer/help_text.h"
 
+namespace kelm::viewer {
+
 class HelpBox : public KelmCEngineV2::MenuObject {
  public:
   HelpBox();
@@ -64,3 +66,5 @@ HelpBox* OpenHelpBox();
 
 // The help box on the "Menus" layer, or null.
 HelpBox* FindHelpBox();
+
+}  // namespace kelm::viewer

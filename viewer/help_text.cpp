@@ -4,6 +4,8 @@
 
 #include "viewer/key_bindings.h"
 
+namespace kelm::viewer {
+
 #ifndef KELMHEX_VERSION
 #define KELMHEX_VERSION "unknown"
 #endif
@@ -411,3 +413,5 @@ std::string ManPageText() {
   RoffEntries(out, kExitStatuses);
   return out;
 }
+
+}  // namespace kelm::viewer

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelm::viewer {
+
 inline constexpr std::string_view kProgramName = "kelmhex";
 
 // One line of a two-column table: the keys (or the mouse action, the option,
@@ -68,3 +70,5 @@ std::vector<std::string> WrapWords(std::string_view text, int width);
 
 // The manual page in roff (man macros), covering the same ground as --help.
 std::string ManPageText();
+
+}  // namespace kelm::viewer

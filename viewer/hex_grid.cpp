@@ -18,6 +18,8 @@
 #include "viewer/search_highlight.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr char kDefaultForeground = '7';
@@ -306,3 +308,5 @@ void RecolourGrid() {
   charColumn->SetForeground(std::move(charForeground));
   charColumn->SetBackground(std::move(charBackground));
 }
+
+}  // namespace kelm::viewer

@@ -10,6 +10,8 @@
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using kelm::port::InputSpool;
@@ -122,3 +124,5 @@ void StopViewingPipe() {
                      statusFields.end());
   RenderStatusLine();
 }
+
+}  // namespace kelm::viewer

@@ -11,6 +11,8 @@
 
 #include "engine/port/input_spool.h"
 
+namespace kelm::viewer {
+
 inline constexpr char16_t kInputStatusKey[] = u"input";
 // What the title names instead of a file.
 inline constexpr char16_t kPipeName[] = u"(standard input)";
@@ -34,3 +36,5 @@ bool RefusedForPipe(const std::u16string& action);
 // Stops following the spool (another file is loaded, the viewer ends, a
 // test resets): its thread is ended and the "input" field removed.
 void StopViewingPipe();
+
+}  // namespace kelm::viewer

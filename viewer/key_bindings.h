@@ -12,6 +12,8 @@
 
 #include "engine/port/console_types.h"
 
+namespace kelm::viewer {
+
 // How a chord's modifiers are matched against a key-down record.
 enum class KeyModifiers : uint8_t {
   Ctrl,         // either Ctrl key; other modifiers may be held too
@@ -145,3 +147,5 @@ inline const std::vector<KeyBinding>& HexViewBindings() {
   };
   return kBindings;
 }
+
+}  // namespace kelm::viewer

@@ -35,6 +35,8 @@
 #include "viewer/search_form.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using namespace kelm::port;
@@ -204,3 +206,5 @@ void HandleViewerKeys(KelmCEngineV2::Object* /*object*/) {
   // Every frame: the tooltip of the named mark under the mouse.
   ShowTipUnderMouse();
 }
+
+}  // namespace kelm::viewer

@@ -2,6 +2,8 @@
 
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 void RemoveMark(size_t index) {
   if (index >= markedRanges.size()) return;
   markedRanges.erase(markedRanges.begin() + static_cast<std::ptrdiff_t>(index));
@@ -19,3 +21,5 @@ void RemoveSeekMark() {
   seekMark.reset();
   RemoveMark(index);
 }
+
+}  // namespace kelm::viewer

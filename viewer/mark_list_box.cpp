@@ -13,6 +13,8 @@
 #include "viewer/offset_math.h"
 #include "viewer/values_refresh.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
 using KelmCEngineV2::Vector2;
@@ -344,3 +346,5 @@ void JumpToNextMark() {
 void JumpToPreviousMark() {
   if (const std::optional<size_t> index = PreviousMarkBeforeSelection()) JumpToMark(*index);
 }
+
+}  // namespace kelm::viewer

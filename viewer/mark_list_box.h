@@ -18,6 +18,8 @@
 
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 // The box's inner size and its lines.
 inline constexpr int32_t kMarkListWidth = 58;
 inline constexpr int32_t kMarkListMostRows = 16;
@@ -48,3 +50,5 @@ std::optional<size_t> PreviousMarkBeforeSelection();
 // The keys that jump without opening the box.
 void JumpToNextMark();
 void JumpToPreviousMark();
+
+}  // namespace kelm::viewer

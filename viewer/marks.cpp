@@ -12,6 +12,8 @@
 #include "engine/widgets/text_input.h"
 #include "viewer/mark_list.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::ColourDigit;
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
@@ -205,3 +207,5 @@ void ShowTipUnderMouse() {
   }
   if (shown != nullptr) ShowTip(shown->name);
 }
+
+}  // namespace kelm::viewer

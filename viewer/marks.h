@@ -13,6 +13,7 @@
 #include "engine/core/object.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
 
 // The longest name the form's "Name" field takes.
 inline constexpr int32_t kMarkNameLength = 20;
@@ -62,3 +63,5 @@ void ShowTip(const std::u16string& text);
 // Every frame: shows the name of the last visible named mark under the
 // pointer as a tooltip.
 void ShowTipUnderMouse();
+
+}  // namespace kelm::viewer

@@ -6,6 +6,8 @@
 #include "engine/port/hex_digits.h"
 #include "engine/port/utf.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr size_t kMaxLineBytes = 64 * 1024;
@@ -166,3 +168,5 @@ std::optional<MarksFile> ParseMarksFile(std::string_view text, std::string& erro
   if (!havePath || !haveSize || !haveTime) return fail(lineNumber, "path, size or time missing");
   return file;
 }
+
+}  // namespace kelm::viewer

@@ -21,6 +21,8 @@
 
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 // The first line of every marks file.
 inline constexpr std::string_view kMarksFileHeader = "kelmhex-marks 1";
 // The most marks one file holds, the longest name (UTF-16 units) and the
@@ -48,3 +50,5 @@ std::optional<MarksFile> ParseMarksFile(std::string_view text, std::string& erro
 // not ASCII written as %XX; and back (nothing for a bad escape).
 std::string EscapeField(std::string_view bytes);
 std::optional<std::string> UnescapeField(std::string_view field);
+
+}  // namespace kelm::viewer

@@ -10,6 +10,8 @@
 #include "engine/port/user_folders.h"
 #include "engine/port/utf.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 constexpr char16_t kStatusKey[] = u"marks";
@@ -232,3 +234,5 @@ void ForgetMarksStore() {
   reportedFiles.clear();
   reportedSaveFailure = false;
 }
+
+}  // namespace kelm::viewer

@@ -19,6 +19,8 @@
 
 #include "viewer/marks_file.h"
 
+namespace kelm::viewer {
+
 // The folder the marks files go to: StateFolder()/marks unless a test chose
 // another one (empty: the state folder again).
 std::string MarksFolder();
@@ -65,3 +67,5 @@ void ClearMarksStatusAfterSelectionChange();
 
 // Only for tests: forgets which file's marks are shown and what was said.
 void ForgetMarksStore();
+
+}  // namespace kelm::viewer

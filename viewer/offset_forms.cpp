@@ -13,6 +13,8 @@
 #include "viewer/mark_list.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
 using KelmCEngineV2::TextInput;
@@ -136,3 +138,5 @@ void SetSelectionLength(Object* input) {
   RecolourGrid();
   RefreshInspector();
 }
+
+}  // namespace kelm::viewer

@@ -15,6 +15,8 @@
 #include "engine/widgets/menu_object.h"
 #include "engine/widgets/text_input.h"
 
+namespace kelm::viewer {
+
 // Inner sizes of the two boxes and the most digits a 64-bit number needs.
 inline constexpr int32_t kSeekFormInnerWidth = 22;
 inline constexpr int32_t kSeekFormInnerHeight = 2;
@@ -63,3 +65,5 @@ std::optional<uint64_t> ParseHex64(KelmCEngineV2::TextInput& input);
 // 64-bit number; nothing for an empty text, a longer one or any other
 // character.
 std::optional<uint64_t> HexDigitsToNumber(const std::u16string& text);
+
+}  // namespace kelm::viewer

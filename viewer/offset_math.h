@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace kelm::viewer {
+
 inline constexpr uint64_t kMaxOffset = std::numeric_limits<uint64_t>::max();
 
 // a + b, or 2^64 - 1 when the sum does not fit.
@@ -31,3 +33,5 @@ inline OffsetSpan SpanBetween(uint64_t a, uint64_t b) {
   const uint64_t high = a < b ? b : a;
   return OffsetSpan{low, SaturatingAdd(high - low, 1)};
 }
+
+}  // namespace kelm::viewer

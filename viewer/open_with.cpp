@@ -7,6 +7,8 @@
 #include "viewer/input_pipe.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using namespace KelmCEngineV2;
@@ -53,3 +55,5 @@ void ShowOpenWith() {
   box->AddChild(new Object(Vector2(0.0f, 0.0f), OpenWithErrorMessage(result)));
   menusLayer->AddObject(box);
 }
+
+}  // namespace kelm::viewer

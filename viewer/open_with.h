@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kelm::viewer {
+
 // "Open With" for the viewed file; a failure shows a box naming the result
 // code. Success and cancelling show nothing. Also Ctrl+O.
 void ShowOpenWith();
@@ -15,3 +17,5 @@ void ShowOpenWith();
 std::u16string OpenWithErrorName(uint32_t code);
 // "Got error: (" + name + ") when opening openwith menu!"
 std::u16string OpenWithErrorMessage(uint32_t code);
+
+}  // namespace kelm::viewer

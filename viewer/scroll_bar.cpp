@@ -11,6 +11,8 @@
 #include "viewer/grid_geometry.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 bool showFileMap = true;
 
 namespace {
@@ -227,3 +229,5 @@ void ResetScrollBarForTests() {
   bar = BarState{};
   showFileMap = true;
 }
+
+}  // namespace kelm::viewer

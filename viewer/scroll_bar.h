@@ -14,6 +14,8 @@
 
 #include "viewer/file_map.h"
 
+namespace kelm::viewer {
+
 // Colour digits of the bar's cells, by class, and of the thumb's character.
 inline constexpr char kMapUnknownColour = '0';
 inline constexpr char kMapZerosColour = '8';
@@ -57,3 +59,5 @@ const FileMap& ViewedFileMap();
 void ForgetScrollBar();
 // Only for tests: the bar, its map and the setting back to their start.
 void ResetScrollBarForTests();
+
+}  // namespace kelm::viewer

@@ -5,6 +5,8 @@
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 int64_t MaxTopRow() {
   const uint64_t perRow = RowLength();
   const uint64_t rows = kMaxOffset / perRow;
@@ -31,3 +33,5 @@ void ScrollRows(int64_t rows) {
   topRow = ClampTopRow(target);
   RefreshGrid();
 }
+
+}  // namespace kelm::viewer

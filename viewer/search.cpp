@@ -22,6 +22,8 @@
 #include "viewer/search_form.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 // --- the hex view's running search ----------------------------------------------------
 
 SearchSettings searchSettings;
@@ -331,3 +333,5 @@ void ResetSearchForTests() {
   lastPattern.reset();
   searchSettings = SearchSettings{};
 }
+
+}  // namespace kelm::viewer

@@ -17,6 +17,8 @@
 
 #include "viewer/search_scan.h"
 
+namespace kelm::viewer {
+
 // --- patterns -------------------------------------------------------------------
 
 struct SearchPattern {
@@ -136,3 +138,5 @@ const std::optional<SearchPattern>& LastSearchPattern();
 
 // Only for tests: no search running, no last pattern, default settings.
 void ResetSearchForTests();
+
+}  // namespace kelm::viewer

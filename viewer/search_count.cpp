@@ -9,6 +9,8 @@
 #include "engine/port/console_types.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using KelmCEngineV2::Object;
@@ -207,3 +209,5 @@ std::optional<uint64_t> MatchTotal() { return state ? state->n : std::nullopt; }
 std::optional<uint64_t> MatchRank() { return state ? state->k : std::nullopt; }
 
 void ResetMatchCountForTests() { state.reset(); }
+
+}  // namespace kelm::viewer

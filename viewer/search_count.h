@@ -15,6 +15,8 @@
 
 #include "viewer/search.h"
 
+namespace kelm::viewer {
+
 // Key of the status field the count shows in ("match: 3 of 10").
 inline constexpr char16_t kMatchStatusKey[] = u"match";
 
@@ -40,3 +42,5 @@ std::optional<uint64_t> MatchRank();
 
 // Only for tests: no count.
 void ResetMatchCountForTests();
+
+}  // namespace kelm::viewer

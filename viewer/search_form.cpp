@@ -13,6 +13,8 @@
 #include "viewer/offset_forms.h"
 #include "viewer/search.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::Button;
 using KelmCEngineV2::MenuObject;
 using KelmCEngineV2::Object;
@@ -143,3 +145,5 @@ MenuObject* OpenSearchForm() {
   box->AddChild(keys);
   return box;
 }
+
+}  // namespace kelm::viewer

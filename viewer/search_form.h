@@ -17,6 +17,8 @@
 #include "engine/widgets/menu_object.h"
 #include "viewer/search.h"
 
+namespace kelm::viewer {
+
 // The text options the form shows and searches with.
 extern TextSearchOptions searchTextOptions;
 // The options' lines as the form shows them.
@@ -33,3 +35,4 @@ inline constexpr char16_t kSearchFormLabel[] = u"Find hex bytes (de ad be ef) or
 // Opens the form; yields the box, which the "Menus" layer owns.
 KelmCEngineV2::MenuObject* OpenSearchForm();
 
+}  // namespace kelm::viewer

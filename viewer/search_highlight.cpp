@@ -7,6 +7,8 @@
 #include "viewer/search.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 std::vector<MatchRun> MatchRunsIn(const PatternMatcher& matcher, const uint8_t* bytes, uint64_t count,
                                   uint64_t readFrom, uint64_t windowFirst, uint64_t windowLength) {
   std::vector<MatchRun> runs;
@@ -87,3 +89,5 @@ void PaintSearchMatches(const uint8_t* shown, uint64_t count, std::string& hexBa
     PaintRange(paint, hexBackground, hexForeground, charBackground, charForeground);
   }
 }
+
+}  // namespace kelm::viewer

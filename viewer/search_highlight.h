@@ -14,6 +14,8 @@
 
 #include "viewer/search_matcher.h"
 
+namespace kelm::viewer {
+
 // Black on dark yellow: under the selection, over the marks.
 inline constexpr char kMatchForeground = '0';
 inline constexpr char kMatchBackground = '6';
@@ -33,3 +35,5 @@ std::vector<MatchRun> MatchRunsIn(const PatternMatcher& matcher, const uint8_t* 
 // byte; only the pattern length - 1 bytes around them are read here.
 void PaintSearchMatches(const uint8_t* shown, uint64_t count, std::string& hexBackground, std::string& hexForeground, std::string& charBackground,
                         std::string& charForeground);
+
+}  // namespace kelm::viewer

@@ -6,6 +6,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+namespace kelm::viewer {
 #endif
 
 namespace {
@@ -162,3 +164,5 @@ uint64_t PatternMatcher::CountIn(const uint8_t* data, size_t count) const {
   }
   return found;
 }
+
+}  // namespace kelm::viewer

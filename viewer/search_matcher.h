@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace kelm::viewer {
+
 // What a scan looks for. `fold` is empty (every byte as it is) or holds one
 // entry per byte: 0x20 where an ASCII letter matches in either case (the
 // byte is then kept in lower case), 0 where the byte must be equal.
@@ -60,3 +62,5 @@ class PatternMatcher {
   SearchKeys keys_;
   bool folds_ = false;  // some byte matches in either case
 };
+
+}  // namespace kelm::viewer

@@ -6,6 +6,8 @@
 #include "engine/port/utf.h"
 #include "viewer/search.h"
 
+namespace kelm::viewer {
+
 // --- patterns -------------------------------------------------------------------
 
 namespace {
@@ -124,3 +126,5 @@ ParsedPattern ParseSearchPattern(const std::u16string& typed, const TextSearchOp
   if (typed.find_first_not_of(std::u16string(u" \t\0", 3)) == std::u16string::npos) return ParsedPattern{};
   return ParseHex(typed);
 }
+
+}  // namespace kelm::viewer

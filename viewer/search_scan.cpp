@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace kelm::viewer {
+
 namespace {
 
 // Starts that can be checked in a read of `got` bytes holding `wanted`
@@ -229,3 +231,5 @@ void MatchCount::NoteWatched() {
   // Every start before the watched one has been looked at.
   if (position_ == *watch_ || (Finished() && *watch_ >= end_)) countBefore_ = count_;
 }
+
+}  // namespace kelm::viewer

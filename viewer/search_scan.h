@@ -14,6 +14,8 @@
 #include "viewer/data_extents.h"
 #include "viewer/search_matcher.h"
 
+namespace kelm::viewer {
+
 enum class SearchDirection : uint8_t { Forward, Backward };
 
 // Reads up to `count` bytes at `offset` into `buffer`; yields how many it
@@ -169,3 +171,5 @@ class MatchCount {
 
 // Whole percentage of `done` in `total` (100 when total is 0).
 int PercentOf(uint64_t done, uint64_t total);
+
+}  // namespace kelm::viewer

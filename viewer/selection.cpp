@@ -14,6 +14,8 @@
 #include "viewer/offset_math.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 // Halves round up, as the cell arithmetic of the engine.
@@ -129,3 +131,5 @@ void ShowSelectionOffset() {
   if (statusOffset == nullptr) return;
   statusOffset->SetText(selectionActive ? HexOffsetText(selection.start) : std::u16string(kNoOffset));
 }
+
+}  // namespace kelm::viewer

@@ -4,6 +4,8 @@
 
 #include "viewer/help_text.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 // The end-of-options marker. bash is offered it as a word; zsh's _arguments
@@ -218,3 +220,5 @@ std::string FishCompletionScript() {
   }
   return out;
 }
+
+}  // namespace kelm::viewer

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelm::viewer {
+
 // One option of the table as the completions see it.
 struct CompletionOption {
   // Its spellings, short first as the table lists them ("-h", "--help").
@@ -39,3 +41,5 @@ std::string ArgumentSuffix(std::string_view argument);
 std::string BashCompletionScript();
 std::string ZshCompletionScript();
 std::string FishCompletionScript();
+
+}  // namespace kelm::viewer

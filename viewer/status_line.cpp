@@ -5,6 +5,8 @@
 #include "viewer/decoded_values.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 StatusField* FindStatusField(const std::u16string& key) {
@@ -93,3 +95,5 @@ void RenderStatusLine() {
   text.resize(width > 0 ? static_cast<size_t>(width) : 0, u' ');
   statusLine->SetText(std::move(text));
 }
+
+}  // namespace kelm::viewer

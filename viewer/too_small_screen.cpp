@@ -6,6 +6,8 @@
 #include "engine/core/layer.h"
 #include "viewer/grid_geometry.h"
 
+namespace kelm::viewer {
+
 namespace {
 
 using namespace KelmCEngineV2;
@@ -63,3 +65,5 @@ void HideTooSmallCover() {
 bool TooSmallCoverShown() { return cover != nullptr && cover->visible; }
 
 void ForgetTooSmallCover() { cover = nullptr; }
+
+}  // namespace kelm::viewer

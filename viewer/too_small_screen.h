@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kelm::viewer {
+
 // Adds the cover's layer on top of the engine's layers (once, at start-up,
 // after every other layer).
 void InitTooSmallCover();
@@ -21,3 +23,5 @@ void ForgetTooSmallCover();
 // least W x H" (the terminal's own size, one column more than the engine
 // draws), or a shorter form of it when that does not fit.
 std::u16string TooSmallText(int32_t width);
+
+}  // namespace kelm::viewer

@@ -8,6 +8,8 @@
 #include "engine/port/console_types.h"
 #include "viewer/values_refresh.h"
 
+namespace kelm::viewer {
+
 using KelmCEngineV2::Object;
 using KelmCEngineV2::Vector2;
 
@@ -188,3 +190,5 @@ void InspectorPanelUpdate(Object* panel) {
     KelmCEngineV2::CloseTopMenu();
   }
 }
+
+}  // namespace kelm::viewer

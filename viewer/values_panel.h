@@ -18,6 +18,8 @@
 #include "engine/widgets/menu_object.h"
 #include "viewer/decoded_values.h"
 
+namespace kelm::viewer {
+
 // One row's value text: shows its record's row text ("LE u32: 305419896"),
 // repainting on the frame after the record changed.
 class DecimalObject : public KelmCEngineV2::Object {
@@ -73,3 +75,5 @@ void AddInspectorRow(KelmCEngineV2::Object* panel, float x, float& y, InspectorV
 // Click action of the radio buttons: chooses the button's record, marks the
 // buttons and refreshes the inspector (which updates "dec").
 void OnInspectorRowChosen(KelmCEngineV2::Object* button);
+
+}  // namespace kelm::viewer

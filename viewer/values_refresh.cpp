@@ -5,6 +5,8 @@
 #include "viewer/decoded_values.h"
 #include "viewer/viewer_state.h"
 
+namespace kelm::viewer {
+
 namespace {
 // The inspector decodes at most this many bytes.
 constexpr uint64_t kMaxInspectedBytes = 8;
@@ -29,3 +31,5 @@ void ClearInspector() {
   SetStatusField(u"dec", u"");
   SetStatusField(u"bin", u"");
 }
+
+}  // namespace kelm::viewer

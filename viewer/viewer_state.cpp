@@ -5,6 +5,8 @@
 #include "viewer/marks_store.h"
 #include "viewer/too_small_screen.h"
 
+namespace kelm::viewer {
+
 std::string filePath;
 kelm::port::ReadOnlyFile viewedFile;
 uint64_t fileSize = 0;
@@ -83,3 +85,5 @@ void ResetViewerStateForTests() {
   ForgetGridWindow();
   ResetScrollBarForTests();
 }
+
+}  // namespace kelm::viewer

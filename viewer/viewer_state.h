@@ -15,6 +15,8 @@
 
 #include "engine/core/object.h"
 
+namespace kelm::viewer {
+
 // A coloured byte range: the selection, a user's colour mark or the seek mark.
 struct MarkedRange {
   char foreground = '7';  // colour digit '0'-'9', 'A'-'F'
@@ -164,3 +166,5 @@ void ForgetScreenObjects();
 // Only for tests: every piece of viewer state back to its start value (the
 // screen objects are forgotten, not deleted: their layer owns them).
 void ResetViewerStateForTests();
+
+}  // namespace kelm::viewer

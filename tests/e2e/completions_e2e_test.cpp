@@ -16,6 +16,8 @@
 #include "tests/e2e/tmux_terminal.h"
 #include "viewer/shell_completions.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using kelm::e2e::ProgramRun;

@@ -1,6 +1,8 @@
 // Faults the random soak found, each kept as a plain test of its own.
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -37,6 +37,8 @@
 #include "app/startup.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using namespace KelmCEngineV2;

@@ -8,6 +8,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/scroll_bar.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -14,6 +14,8 @@
 #include "ui/marks_transfer.h"
 #include "viewer/marks_file.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -16,6 +16,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "ui/settings_panel.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

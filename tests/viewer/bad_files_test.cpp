@@ -17,6 +17,8 @@
 #include "ui/file_actions.h"
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include "viewer/bar_geometry.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 constexpr uint64_t kLargest = ~0ULL;  // 2^64 - 1

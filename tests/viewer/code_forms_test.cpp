@@ -14,6 +14,8 @@
 #include "viewer/copy.h"
 #include "viewer/copy_formats.h"
 
+using namespace kelm::viewer;
+
 namespace marks_copy_test {
 namespace {
 

@@ -21,6 +21,8 @@
 #include "viewer/help_text.h"
 #include "viewer/marks.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 CommandLine Parse(std::vector<std::string> args) {

@@ -8,6 +8,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/copy.h"
 
+using namespace kelm::viewer;
+
 namespace marks_copy_test {
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include "tests/viewer/decoded_test_support.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 std::u16string Decode(const std::vector<uint8_t>& bytes) {

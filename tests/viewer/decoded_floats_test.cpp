@@ -8,6 +8,8 @@
 #include "tests/viewer/decoded_test_support.h"
 #include "viewer/float_format.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 // ---- HalfToFloat ---------------------------------------------------------

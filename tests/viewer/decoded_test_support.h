@@ -11,6 +11,8 @@
 
 #include "viewer/decoded_values.h"
 
+using namespace kelm::viewer;
+
 struct StatusTexts {
   std::u16string bin;
   std::u16string dec;

@@ -3,6 +3,8 @@
 
 #include "tests/viewer/decoded_test_support.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 // ---- records ---------------------------------------------------------------

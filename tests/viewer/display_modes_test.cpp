@@ -9,6 +9,8 @@
 #include "viewer/display_settings.h"
 #include "viewer/too_small_screen.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

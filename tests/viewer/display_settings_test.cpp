@@ -12,6 +12,8 @@
 #include "viewer/display_options.h"
 #include "viewer/display_settings.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 class DisplaySettingsFile : public ::testing::Test {

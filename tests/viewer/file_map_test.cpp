@@ -11,6 +11,8 @@
 #include "viewer/bar_geometry.h"
 #include "viewer/file_map.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {

@@ -13,6 +13,8 @@
 #include "engine/port/utf.h"
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

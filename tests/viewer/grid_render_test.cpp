@@ -4,6 +4,8 @@
 
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

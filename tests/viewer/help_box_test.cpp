@@ -12,6 +12,8 @@
 #include "viewer/help_text.h"
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

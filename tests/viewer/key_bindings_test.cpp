@@ -10,6 +10,8 @@
 
 #include "viewer/help_text.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using namespace kelm::port;

@@ -1,6 +1,8 @@
 // Scrolling and the other keys of the hex view, in the key handler's order.
 #include "tests/viewer/viewer_harness.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -8,6 +8,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/mark_list_box.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

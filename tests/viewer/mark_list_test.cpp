@@ -4,6 +4,8 @@
 #include "viewer/mark_list.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

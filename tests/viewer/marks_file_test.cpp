@@ -6,6 +6,8 @@
 
 #include "viewer/marks_file.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 MarkedRange Mark(char fg, char bg, uint64_t start, uint64_t length, std::u16string name = u"") {

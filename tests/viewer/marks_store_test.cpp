@@ -14,6 +14,8 @@
 #include "viewer/marks_file.h"
 #include "viewer/marks_store.h"
 
+using namespace kelm::viewer;
+
 namespace marks_copy_test {
 namespace {
 

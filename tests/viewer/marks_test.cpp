@@ -8,6 +8,8 @@
 #include "viewer/mark_list.h"
 #include "viewer/marks.h"
 
+using namespace kelm::viewer;
+
 namespace marks_copy_test {
 namespace {
 

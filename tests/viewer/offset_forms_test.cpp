@@ -10,6 +10,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/offset_forms.h"
 
+using namespace kelm::viewer;
+
 namespace inspector_ui_test {
 namespace {
 

@@ -14,6 +14,8 @@
 #include "viewer/input_pipe.h"
 #include "viewer/search.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "viewer/bar_geometry.h"
 #include "viewer/scroll_bar.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "viewer/search.h"
 #include "viewer/search_count.h"
 
+using namespace kelm::viewer;
+
 namespace inspector_ui_test {
 namespace {
 

@@ -12,6 +12,8 @@
 #include "viewer/search_count.h"
 #include "viewer/search_highlight.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

@@ -13,6 +13,8 @@
 #include "tests/viewer/sparse_layout.h"
 #include "viewer/search_scan.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using sparse_test::SparseLayout;

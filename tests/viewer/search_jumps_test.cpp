@@ -12,6 +12,8 @@
 #include "viewer/search.h"
 #include "viewer/search_form.h"
 
+using namespace kelm::viewer;
+
 namespace inspector_ui_test {
 namespace {
 

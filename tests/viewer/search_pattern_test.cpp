@@ -9,6 +9,8 @@
 #include "engine/port/utf.h"
 #include "viewer/search.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using Outcome = ParsedPattern::Outcome;

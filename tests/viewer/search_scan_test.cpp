@@ -14,6 +14,8 @@
 
 #include "viewer/search.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }

@@ -21,6 +21,8 @@
 #include "viewer/search_count.h"
 #include "viewer/search_form.h"
 
+using namespace kelm::viewer;
+
 // --- the search in the viewer ----------------------------------------------------------
 
 namespace inspector_ui_test {

@@ -3,6 +3,8 @@
 #include "viewer/values_refresh.h"
 #include "viewer/decoded_values.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

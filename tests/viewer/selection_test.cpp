@@ -2,6 +2,8 @@
 #include "tests/viewer/viewer_harness.h"
 #include "viewer/decoded_values.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_test {
 namespace {
 

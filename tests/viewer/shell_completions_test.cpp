@@ -15,6 +15,8 @@
 #include "viewer/help_text.h"
 #include "viewer/shell_completions.h"
 
+using namespace kelm::viewer;
+
 namespace {
 
 using Names = std::set<std::string>;

@@ -13,6 +13,8 @@
 #include "viewer/data_extents.h"
 #include "viewer/search_scan.h"
 
+using namespace kelm::viewer;
+
 namespace sparse_test {
 
 class SparseLayout {

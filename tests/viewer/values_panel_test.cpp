@@ -9,6 +9,8 @@
 #include "viewer/values_refresh.h"
 #include "viewer/values_panel.h"
 
+using namespace kelm::viewer;
+
 namespace inspector_ui_test {
 namespace {
 

@@ -33,6 +33,8 @@
 #include "viewer/values_panel.h"
 #include "viewer/viewer_state.h"
 
+using namespace kelm::viewer;
+
 namespace viewer_harness {
 
 class ViewerHarness : public ::testing::Test {
