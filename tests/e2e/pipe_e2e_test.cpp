@@ -104,6 +104,16 @@ TEST_F(PipeEndToEnd, DashOnATerminalOrAClosedInputIsRefusedAndWithoutATerminalTh
 #endif
 }
 
+// Under the sanitizers the allocator keeps freed blocks in quarantine and
+// adds its own bookkeeping, so private memory measures the sanitizer, not
+// the viewer: the bound is checked in the ordinary build, and the bytes in
+// both.
+#ifdef KELMHEX_SANITIZED
+constexpr bool kMemoryMeasured = false;
+#else
+constexpr bool kMemoryMeasured = true;
+#endif
+
 // 2 GiB of 32-byte lines: 20 bytes per row at 120 columns, so the last row
 // holds the last 8 bytes, "89abcde\n", at offset 0x7FFFFFF8.
 TEST_F(PipeEndToEnd, TwoGibibytesStreamThroughWithPrivateMemoryFlat) {
@@ -129,7 +139,9 @@ TEST_F(PipeEndToEnd, TwoGibibytesStreamThroughWithPrivateMemoryFlat) {
   ASSERT_TRUE(terminal->WaitForText("000000007FFFFFF8| 38 39 61 62 63 64 65 0A ")) << terminal->ScreenText();
   ASSERT_TRUE(terminal->WaitForText("|8 9 a b c d e .")) << terminal->ScreenText();
   highest = std::max(highest, process_memory::RssAnonKiB(std::to_string(pid)));
-  EXPECT_LT(highest - early, 1024) << "RssAnon grew from " << early << " KiB to " << highest << " KiB";
+  if (kMemoryMeasured) {
+    EXPECT_LT(highest - early, 1024) << "RssAnon grew from " << early << " KiB to " << highest << " KiB";
+  }
   terminal->SendText("q");
   ASSERT_TRUE(terminal->WaitForExit());
   EXPECT_EQ(terminal->ExitStatus(), 0);
