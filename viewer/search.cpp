@@ -172,17 +172,28 @@ std::u16string ProgressText(const FileScan& scan) {
          u" (Esc stops)";
 }
 
+}  // namespace
+
+bool AddWorkObject(KelmCEngineV2::ObjectCallback callback) {
+  using namespace KelmCEngineV2;
+  if (mainEngine == nullptr) return false;
+  Layer* top = mainEngine->FindLayer("Tips");
+  if (top == nullptr) top = mainEngine->objectsLayer;
+  if (top == nullptr) return false;
+  auto* object = new Object(Vector2(0.0f, 0.0f), std::u16string());
+  object->SetCallback(std::move(callback));
+  top->AddObject(object);
+  return true;
+}
+
+namespace {
+
 // The search's own object: invisible, on the top layer, so that it sees Esc
 // before any box or field (and before the key handler closes menus with it).
 // It goes away as soon as its search is over or replaced.
 void AddSearchObject(uint64_t serial) {
   using namespace KelmCEngineV2;
-  if (mainEngine == nullptr) return;
-  Layer* top = mainEngine->FindLayer("Tips");
-  if (top == nullptr) top = mainEngine->objectsLayer;
-  if (top == nullptr) return;
-  auto* object = new Object(Vector2(0.0f, 0.0f), std::u16string());
-  object->SetCallback([serial](Object* self) {
+  AddWorkObject([serial](Object* self) {
     if (!running || running->serial != serial) {
       self->Destroy();
       return;
@@ -194,7 +205,6 @@ void AddSearchObject(uint64_t serial) {
     }
     if (!running || running->serial != serial) self->Destroy();
   });
-  top->AddObject(object);
 }
 
 void StartSearchFrom(const SearchPattern& pattern, uint64_t from, SearchDirection direction, bool fromShownMatch) {

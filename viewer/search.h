@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/object.h"
 #include "viewer/search_scan.h"
 
 namespace kelm::viewer {
@@ -116,6 +117,12 @@ void FindPrevious();
 uint64_t SearchStartAfterSelection();
 
 bool SearchRunning();
+
+// Adds an invisible object with `callback` to the top layer, where it sees
+// Esc before any box or field does: the way background work (a search, a
+// count) runs a slice each frame. False when there is no engine yet.
+bool AddWorkObject(KelmCEngineV2::ObjectCallback callback);
+
 // Stops a running search where it is (Esc); the selection stays.
 void CancelSearch();
 // One frame's slice of the running search (the search's own object on the

@@ -87,12 +87,7 @@ bool Done(const CountState& count) { return count.n && count.k; }
 // before any box does, after a running search.
 void AddCountObject(uint64_t serial) {
   using namespace KelmCEngineV2;
-  if (mainEngine == nullptr) return;
-  Layer* top = mainEngine->FindLayer("Tips");
-  if (top == nullptr) top = mainEngine->objectsLayer;
-  if (top == nullptr) return;
-  auto* object = new Object(Vector2(0.0f, 0.0f), std::u16string());
-  object->SetCallback([serial](Object* self) {
+  AddWorkObject([serial](Object* self) {
     if (!MatchCountRunning() || state->serial != serial) {
       self->Destroy();
       return;
@@ -104,7 +99,6 @@ void AddCountObject(uint64_t serial) {
     }
     if (!MatchCountRunning() || state->serial != serial) self->Destroy();
   });
-  top->AddObject(object);
 }
 
 // K of the match reached by `step` from the one whose rank was `before`.
