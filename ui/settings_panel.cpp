@@ -6,7 +6,6 @@
 #include "engine/port/console_port.h"
 #include "engine/port/desktop_registration.h"
 #include "engine/widgets/menu_object.h"
-#include "viewer/scroll_bar.h"
 #include "viewer/display_settings.h"
 
 using namespace kelm::viewer;
@@ -75,20 +74,7 @@ void OpenSettingsPanel(Object*) {
   panel->AddChild(label);
   panel->AddChild(checkbox);
 
-  // The file map at the grid's right edge, on or off; its box under the first.
-  auto* mapLabel = new Object(Vector2(-16.0f, 5.0f), u"Show file map:");
-  mapLabel->anchor = kAnchorLeft;
-  auto* mapCheckbox = new Object(Vector2(checkbox->position.x, 5.0f), showFileMap ? kCheckboxTicked : kCheckboxUnticked);
-  mapCheckbox->SetCallback(FileMapCheckboxUpdate);
-  panel->AddChild(mapLabel);
-  panel->AddChild(mapCheckbox);
   AddDisplayRows(panel);
-}
-
-void FileMapCheckboxUpdate(Object* checkbox) {
-  if (!checkbox->IsClicked()) return;
-  SetShowFileMap(!showFileMap);
-  checkbox->SetText(showFileMap ? kCheckboxTicked : kCheckboxUnticked);
 }
 
 void DisplaySettingUpdate(Object* value, size_t index) {

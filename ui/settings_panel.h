@@ -1,8 +1,7 @@
 // The Settings panel: "Show in context menu:", whose checkbox registers the
 // viewer with the desktop's file managers ("Hex Editor" for every file) or
 // removes it again (the checkbox shows the state found on disk each time
-// the panel opens), and "Show file map:", the scrollbar at the grid's right
-// edge; below them every display setting (viewer/display_settings.h) with
+// the panel opens); below it every display setting (viewer/display_settings.h) with
 // its value, which a click steps to the next choice, applies at once and
 // saves to the settings file.
 #pragma once
@@ -29,10 +28,6 @@ void DisplaySettingUpdate(KelmCEngineV2::Object* value, size_t index);
 // registered and registers otherwise; the text follows only a change that
 // succeeded, and a failure is reported by ReportRegistryError.
 void RegistrationCheckboxUpdate(KelmCEngineV2::Object* checkbox);
-
-// The file map's checkbox: a click turns the bar off or on (the grid is laid
-// out again).
-void FileMapCheckboxUpdate(KelmCEngineV2::Object* checkbox);
 
 // Writes the step digit and the system's text for the error code where the
 // user sees it outside the frame, then waits for a key.

@@ -9,6 +9,7 @@
 #include "engine/port/printable_text.h"
 #include "engine/port/user_folders.h"
 #include "viewer/display_options.h"
+#include "viewer/scroll_bar.h"
 #include "viewer/viewer_state.h"
 
 namespace kelm::viewer {
@@ -85,6 +86,9 @@ const std::vector<DisplaySetting> kSettings = {
        displayOptions.theme = text == "terminal" ? ColourTheme::Terminal : ColourTheme::Classic;
        return true;
      }},
+    {"file-map", "on or off: the bar at the grid's right edge that maps the file (holes, text, packed data)",
+     "File map:", {"on", "off"}, [] { return OnOff(showFileMap); },
+     [](std::string_view text) { return SetOnOff(text, showFileMap); }},
 };
 
 const DisplaySetting* FindSetting(std::string_view key) {

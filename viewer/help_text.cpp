@@ -121,7 +121,7 @@ const std::vector<HelpSection> kKeySections = {
          {"Magenta", "high entropy: compressed or encrypted data"},
          {"Blue", "other data"},
          {"Black", "not sampled yet"},
-         {"Settings", "\"Show file map\" turns the bar off and on"},
+         {"Settings", "\"File map\" turns the bar off and on"},
      }},
     {"Boxes and forms",
      {
