@@ -80,7 +80,7 @@ SourceFile& Dense() {
   return file;
 }
 
-// Seconds of the last export of each kind.
+// Mean seconds of an export of each kind.
 double tebibyteSeconds = 0;
 double denseSeconds = 0;
 double gibibyteWithSeconds = 0;
@@ -92,16 +92,18 @@ void Run(benchmark::State& state, SourceFile& source, bool extents, double& seco
     return;
   }
   const std::string target = TemporaryPath("out");
+  double total = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const ExportResult result = ExportBytes(target, source.size, source.Source(extents));
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (result.status != ExportStatus::Written) state.SkipWithError("the export failed");
     state.PauseTiming();
     std::error_code ignored;
     std::filesystem::remove(target, ignored);
     state.ResumeTiming();
   }
+  if (state.iterations() > 0) seconds = total / static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size));
 }
 
