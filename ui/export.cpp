@@ -1,6 +1,7 @@
 #include "ui/export.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -88,11 +89,77 @@ void DrawProgress(uint64_t done, uint64_t total) {
   Port().WriteFrame(cells.data(), width, height);
 }
 
+// One stretch of the range: a hole, or data that is read.
+struct Stretch {
+  uint64_t end = 0;
+  bool hole = false;
+};
+
+// The stretch that starts at `done` (below `total`). A source that answers
+// "data here" and "a hole starts here" at once is not trusted with a hole:
+// `step` bytes are read.
+Stretch StretchAt(const kelm::viewer::DataExtents& extents, uint64_t done, uint64_t total, uint64_t step) {
+  if (!extents.Known()) return Stretch{total, false};
+  const uint64_t data = std::min(extents.nextData(done), total);
+  if (data > done) return Stretch{data, true};
+  const uint64_t hole = std::min(extents.nextHole(done), total);
+  return Stretch{hole > done ? hole : std::min(total, done + step), false};
+}
+
+// What a walk over the range does with each stretch: `data` takes each
+// chunk read, `hole` each hole's length; either yields 0 or an error.
+// `progress` is asked after every step, as ExportProgress.
+struct RangeWalk {
+  std::function<int(const uint8_t* bytes, uint64_t count)> data;
+  std::function<int(uint64_t length)> hole;
+  ExportProgress progress;
+};
+
+// Walks the `total` bytes of `source` in chunks of `buffer`'s size, holes
+// whole. Yields nothing when every byte was handed on, or how it ended
+// early. Before a hole is handed on, its last byte is read: a file cut
+// short since it was opened still answers "hole" up to its old size, and
+// its end must not be taken for zeros.
+std::optional<ExportResult> WalkRange(uint64_t total, const ExportSource& source, std::vector<uint8_t>& buffer,
+                                      const RangeWalk& walk) {
+  const auto cancelled = [&](uint64_t done) { return walk.progress && !walk.progress(done, total); };
+  uint64_t done = 0;
+  while (done < total) {
+    const Stretch stretch = StretchAt(source.extents, done, total, buffer.size());
+    if (stretch.hole) {
+      uint8_t last = 0;
+      if (source.read(&last, 1, stretch.end - 1) < 1) return ExportResult{ExportStatus::ShortSource, 0, done};
+      if (const int error = walk.hole(stretch.end - done); error != 0) {
+        return ExportResult{ExportStatus::Failed, error, 0};
+      }
+      done = stretch.end;
+      if (cancelled(done)) return ExportResult{ExportStatus::Cancelled, 0, 0};
+      continue;
+    }
+    while (done < stretch.end) {
+      const uint64_t want = std::min<uint64_t>(buffer.size(), stretch.end - done);
+      const uint64_t got = std::min(source.read(buffer.data(), want, done), want);
+      // The file ended before the range did: the partial copy is abandoned.
+      if (got < want) return ExportResult{ExportStatus::ShortSource, 0, done + got};
+      if (const int error = walk.data(buffer.data(), got); error != 0) {
+        return ExportResult{ExportStatus::Failed, error, 0};
+      }
+      done += got;
+      if (cancelled(done)) return ExportResult{ExportStatus::Cancelled, 0, 0};
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<uint8_t> ChunkBuffer(uint64_t total, size_t chunkBytes) {
+  if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
+  return std::vector<uint8_t>(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
+}
+
 }  // namespace
 
-ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
+ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportSource& source,
                          const ExportProgress& progress, size_t chunkBytes) {
-  if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
   kelm::port::AtomicFileWriter file;
   if (const int error = file.Open(target, kelm::port::TargetLink::Follow); error != 0) {
     return ExportResult{ExportStatus::Failed, error, 0};
@@ -100,29 +167,24 @@ ExportResult ExportBytes(const std::string& target, uint64_t total, const Export
 
   // Leaving early abandons the write: the writer removes its temporary file.
   if (progress && !progress(0, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
-  uint64_t done = 0;
-  while (done < total) {
-    const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
-    const uint64_t got = std::min(read(buffer.data(), want, done), want);
-    // The file ended before the range did: the partial copy is abandoned.
-    if (got < want) {
-      return ExportResult{ExportStatus::ShortSource, 0, done + got};
-    }
-    if (const int error = file.Write(buffer.data(), got); error != 0) {
-      return ExportResult{ExportStatus::Failed, error, 0};
-    }
-    done += got;
-    if (progress && !progress(done, total)) return ExportResult{ExportStatus::Cancelled, 0, 0};
-  }
+  std::vector<uint8_t> buffer = ChunkBuffer(total, chunkBytes);
+  RangeWalk walk;
+  walk.data = [&](const uint8_t* bytes, uint64_t count) { return file.Write(bytes, count); };
+  walk.hole = [&](uint64_t length) { return file.Skip(length); };
+  walk.progress = progress;
+  if (const std::optional<ExportResult> early = WalkRange(total, source, buffer, walk)) return *early;
 
   if (const int error = file.Commit(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
-  return ExportResult{ExportStatus::Written, 0, done};
+  return ExportResult{ExportStatus::Written, 0, total};
 }
 
-ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, CodeForm form,
+ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
+                         const ExportProgress& progress, size_t chunkBytes) {
+  return ExportBytes(target, total, ExportSource{read, {}}, progress, chunkBytes);
+}
+
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportSource& source, CodeForm form,
                         size_t chunkBytes) {
-  if (chunkBytes == 0) chunkBytes = kExportChunkBytes;
   kelm::port::AtomicFileWriter file;
   if (const int error = file.Open(target, kelm::port::TargetLink::Follow); error != 0) {
     return ExportResult{ExportStatus::Failed, error, 0};
@@ -130,8 +192,7 @@ ExportResult ExportCode(const std::string& target, uint64_t total, const ExportR
   CodeEncoder encoder(form);
   std::string text;
   encoder.Header(text, total);
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(chunkBytes, std::max<uint64_t>(total, 1))));
-  uint64_t done = 0;
+  std::vector<uint8_t> buffer = ChunkBuffer(total, chunkBytes);
   uint64_t written = 0;
   const auto flush = [&]() {
     const int error = file.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -139,18 +200,33 @@ ExportResult ExportCode(const std::string& target, uint64_t total, const ExportR
     text.clear();
     return error;
   };
-  while (done < total) {
-    const uint64_t want = std::min<uint64_t>(buffer.size(), total - done);
-    const uint64_t got = std::min(read(buffer.data(), want, done), want);
-    if (got < want) return ExportResult{ExportStatus::ShortSource, 0, done + got};
-    encoder.Append(text, buffer.data(), static_cast<size_t>(got));
-    if (const int error = flush(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
-    done += got;
-  }
+  const auto encode = [&](const uint8_t* bytes, uint64_t count) {
+    encoder.Append(text, bytes, static_cast<size_t>(count));
+    return flush();
+  };
+  RangeWalk walk;
+  walk.data = encode;
+  // The zeros of a hole, a chunk at a time (the buffer is free between
+  // reads).
+  walk.hole = [&](uint64_t length) {
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    while (length > 0) {
+      const uint64_t count = std::min<uint64_t>(length, buffer.size());
+      if (const int error = encode(buffer.data(), count); error != 0) return error;
+      length -= count;
+    }
+    return 0;
+  };
+  if (const std::optional<ExportResult> early = WalkRange(total, source, buffer, walk)) return *early;
   encoder.Finish(text);
   if (const int error = flush(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
   if (const int error = file.Commit(); error != 0) return ExportResult{ExportStatus::Failed, error, 0};
   return ExportResult{ExportStatus::Written, 0, written};
+}
+
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, CodeForm form,
+                        size_t chunkBytes) {
+  return ExportCode(target, total, ExportSource{read, {}}, form, chunkBytes);
 }
 
 std::u16string ExportProgressText(uint64_t done, uint64_t total) {
@@ -161,9 +237,9 @@ std::u16string ExportProgressText(uint64_t done, uint64_t total) {
          Ascii(std::to_string(done >> 20)) + u" of " + Ascii(std::to_string(total >> 20)) + u" MiB)";
 }
 
-ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportReader& read,
+ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportSource& source,
                                 const ExportScreenOptions& options) {
-  if (total < options.progressFromBytes) return ExportBytes(target, total, read, nullptr, options.chunkBytes);
+  if (total < options.progressFromBytes) return ExportBytes(target, total, source, nullptr, options.chunkBytes);
   bool drawn = false;
   uint64_t lastDraw = 0;
   const ExportProgress progress = [&](uint64_t done, uint64_t all) {
@@ -176,5 +252,10 @@ ExportResult ExportWithProgress(const std::string& target, uint64_t total, const
     }
     return true;
   };
-  return ExportBytes(target, total, read, progress, options.chunkBytes);
+  return ExportBytes(target, total, source, progress, options.chunkBytes);
+}
+
+ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportReader& read,
+                                const ExportScreenOptions& options) {
+  return ExportWithProgress(target, total, ExportSource{read, {}}, options);
 }

@@ -7,6 +7,11 @@
 // safe: the viewer's open stream keeps reading the old file, which the
 // rename only unlinks. The range is read and written in chunks, so an export
 // of gigabytes needs no more memory than a small one.
+//
+// Where the source says a stretch of the range lies in a hole of the file
+// (never written, reads as zeros), nothing of it is read: the target gets a
+// hole of the same length (a sparse file where the file system keeps
+// holes), so the copy of a huge sparse range with little data ends at once.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +20,7 @@
 #include <string>
 
 #include "viewer/copy_formats.h"
+#include "viewer/data_extents.h"
 
 // Bytes read and written per step.
 inline constexpr size_t kExportChunkBytes = size_t{1} << 20;
@@ -32,20 +38,36 @@ struct ExportResult {
 // Reads up to `capacity` bytes found `offset` bytes into the exported range;
 // yields how many it read (fewer, or 0, when the range ends early).
 using ExportReader = std::function<uint64_t(uint8_t* buffer, uint64_t capacity, uint64_t offset)>;
+// The range to export: its bytes, and where its data lies in offsets into
+// the range (kelm::viewer::ExtentsWithin). Empty extents (a file system
+// that cannot tell) make every byte data, read as it is.
+struct ExportSource {
+  ExportReader read;
+  kelm::viewer::DataExtents extents;
+};
 // Told how far the export got, once before the first chunk and after every
 // chunk; answering false cancels the export.
 using ExportProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
-// Writes `total` bytes from `read` to `target` as described above. A read
-// that ends early (the file shrank) is a failed export: nothing replaces the
-// target. A link at the target is followed (the user chose and confirmed
-// it); a target that is not a regular file is refused.
+// Writes `total` bytes from `source` to `target` as described above. A
+// read that ends early (the file shrank) is a failed export: nothing
+// replaces the target. A hole counts for progress as bytes done; the last
+// byte of each hole is read, so that a file cut short since its extents
+// were asked is not taken for zeros past its end. A link at the target is
+// followed (the user chose and confirmed it); a target that is not a
+// regular file is refused.
+ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportSource& source,
+                         const ExportProgress& progress = nullptr, size_t chunkBytes = kExportChunkBytes);
+// ExportBytes of a source that tells no extents: every byte is read.
 ExportResult ExportBytes(const std::string& target, uint64_t total, const ExportReader& read,
                          const ExportProgress& progress = nullptr, size_t chunkBytes = kExportChunkBytes);
 
 // ExportBytes writing the bytes as code (viewer/copy_formats.h) instead of
 // as they are: the same chunks, the same atomic replacement, and a read that
-// ends early leaves the target as it was.
+// ends early leaves the target as it was. Holes are written out as the
+// zeros they hold, made in memory instead of read.
+ExportResult ExportCode(const std::string& target, uint64_t total, const ExportSource& source,
+                        kelm::viewer::CodeForm form, size_t chunkBytes = kExportChunkBytes);
 ExportResult ExportCode(const std::string& target, uint64_t total, const ExportReader& read, kelm::viewer::CodeForm form,
                         size_t chunkBytes = kExportChunkBytes);
 
@@ -65,6 +87,8 @@ struct ExportScreenOptions {
 // last frame (through the console port) and reads the console's input
 // itself: Esc cancels (the temporary file is removed), and a quit request
 // cancels and ends the frame loop.
+ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportSource& source,
+                                const ExportScreenOptions& options = {});
 ExportResult ExportWithProgress(const std::string& target, uint64_t total, const ExportReader& read,
                                 const ExportScreenOptions& options = {});
 

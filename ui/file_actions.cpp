@@ -13,6 +13,7 @@
 #include "engine/widgets/message.h"
 #include "viewer/input_pipe.h"
 #include "viewer/copy_as_box.h"
+#include "viewer/data_extents.h"
 #include "viewer/mark_list_box.h"
 #include "viewer/viewer_state.h"
 
@@ -90,14 +91,20 @@ std::optional<std::string> ChooseExportTarget() {
   return target;
 }
 
-ExportReader SelectionReader() {
+// The selection's bytes within the file, and where the file system says
+// their data lies (asked as the export goes, so a file that shrinks
+// meanwhile is seen).
+ExportSource SelectionSource() {
   const MarkedRange range = selection;
-  return [range](uint8_t* buffer, uint64_t capacity, uint64_t offset) {
+  ExportSource source;
+  source.read = [range](uint8_t* buffer, uint64_t capacity, uint64_t offset) {
     MarkedRange part = range;
     part.start = range.start + offset;  // offset < the length within the file: no wrap
     part.length = capacity;
     return ReadRange(buffer, capacity, part);
   };
+  source.extents = ExtentsWithin(ExtentsOf(viewedFile), range.start, ExportableLength(range));
+  return source;
 }
 
 void ReportIfFailed(const std::string& target, const ExportResult& result, uint64_t expected) {
@@ -112,14 +119,14 @@ void ExportSelection(const ExportScreenOptions& options) {
   const std::optional<std::string> target = ChooseExportTarget();
   if (!target) return;
   const uint64_t expected = ExportableLength(selection);
-  ReportIfFailed(*target, ExportWithProgress(*target, expected, SelectionReader(), options), expected);
+  ReportIfFailed(*target, ExportWithProgress(*target, expected, SelectionSource(), options), expected);
 }
 
 void ExportSelectionAs(CodeForm form) {
   const std::optional<std::string> target = ChooseExportTarget();
   if (!target) return;
   const uint64_t expected = ExportableLength(selection);
-  ReportIfFailed(*target, ExportCode(*target, expected, SelectionReader(), form), expected);
+  ReportIfFailed(*target, ExportCode(*target, expected, SelectionSource(), form), expected);
 }
 
 void ExportAsAction(Object*) {

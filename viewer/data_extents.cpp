@@ -1,6 +1,8 @@
 // Walks over a file's data extents built from the two forward questions.
 #include "viewer/data_extents.h"
 
+#include <algorithm>
+
 #include "engine/port/read_only_file.h"
 
 namespace kelm::viewer {
@@ -42,6 +44,24 @@ DataExtents ExtentsOf(const kelm::port::ReadOnlyFile& file) {
   extents.nextData = [&file](uint64_t offset) { return file.NextData(offset); };
   extents.nextHole = [&file](uint64_t offset) { return file.NextHole(offset); };
   return extents;
+}
+
+DataExtents ExtentsWithin(const DataExtents& extents, uint64_t start, uint64_t length) {
+  if (!extents.Known()) return {};
+  // An answer is clamped into [offset, length]: one below the offset asked
+  // would walk backwards, one past the stretch means its end.
+  const auto within = [start, length](const std::function<uint64_t(uint64_t)>& next) {
+    return [next, start, length](uint64_t offset) -> uint64_t {
+      if (offset >= length) return length;
+      const uint64_t answer = next(start + offset);
+      if (answer <= start + offset) return offset;
+      return std::min(answer - start, length);
+    };
+  };
+  DataExtents window;
+  window.nextData = within(extents.nextData);
+  window.nextHole = within(extents.nextHole);
+  return window;
 }
 
 std::optional<uint64_t> LastDataBefore(const DataExtents& extents, uint64_t limit) {

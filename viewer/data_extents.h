@@ -35,6 +35,11 @@ struct DataExtents {
 // the source).
 DataExtents ExtentsOf(const kelm::port::ReadOnlyFile& file);
 
+// The extents of the `length` bytes from `start` as offsets into that
+// stretch (its end counts as the end of the file); the empty source stays
+// empty. `start + length` must not pass the file's size.
+DataExtents ExtentsWithin(const DataExtents& extents, uint64_t start, uint64_t length);
+
 // The last offset below `limit` that holds data, or none when [0, limit)
 // is all hole. At most about 128 questions whatever the distance.
 std::optional<uint64_t> LastDataBefore(const DataExtents& extents, uint64_t limit);

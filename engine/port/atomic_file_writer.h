@@ -63,6 +63,14 @@ class AtomicFileWriter {
   int Open(const std::string& target, TargetLink link = TargetLink::Replace);
   // Appends bytes. Yields 0 or an error.
   int Write(const uint8_t* data, uint64_t size);
+  // Appends `length` zero bytes without writing them: the position moves on
+  // and the file is extended to it at the latest by Commit, so on a file
+  // system that keeps holes (POSIX) the skipped stretch takes no space and
+  // costs nothing whatever its length. (On Windows the file is not made
+  // sparse: the stretch reads as zeros but takes its space on the disk.) A
+  // length beyond the largest file offset is refused with EFBIG. Yields 0
+  // or an error.
+  int Skip(uint64_t length);
   // Saves the bytes to the disk and puts the file in the target's place.
   // Yields 0 or an error (the temporary file is removed then).
   int Commit();
@@ -73,10 +81,16 @@ class AtomicFileWriter {
   const std::string& TemporaryPath() const { return temporary_; }
 
  private:
+  // Whether `more` bytes after the ones so far stay within the largest file
+  // offset.
+  bool FitsAfterEnd(uint64_t more) const { return more <= static_cast<uint64_t>(INT64_MAX) - length_; }
+
   std::string target_;
   std::string temporary_;
   intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
   bool open_ = false;
+  uint64_t length_ = 0;      // bytes written and skipped so far
+  bool endsInSkip_ = false;  // the last bytes were skipped: Commit extends the file to length_
 };
 
 // Writes `bytes` to `target` through an AtomicFileWriter (a link at the

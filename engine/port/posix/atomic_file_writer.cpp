@@ -107,6 +107,8 @@ int AtomicFileWriter::Open(const std::string& target, TargetLink link) {
   }
   handle_ = fd;
   open_ = true;
+  length_ = 0;
+  endsInSkip_ = false;
   if (keepMode) fchmod(fd, keptMode);
   return 0;
 }
@@ -114,6 +116,8 @@ int AtomicFileWriter::Open(const std::string& target, TargetLink link) {
 int AtomicFileWriter::Write(const uint8_t* data, uint64_t size) {
   if (!open_) return EBADF;
   const int fd = static_cast<int>(handle_);
+  if (size > 0) endsInSkip_ = false;
+  length_ += size;
   while (size > 0) {
     const size_t step = static_cast<size_t>(std::min<uint64_t>(size, size_t{1} << 30));
     const ssize_t written = write(fd, data, step);
@@ -127,11 +131,25 @@ int AtomicFileWriter::Write(const uint8_t* data, uint64_t size) {
   return 0;
 }
 
+// Moves the position on: the next write, or the truncate in Commit, makes
+// the file longer and the stretch a hole.
+int AtomicFileWriter::Skip(uint64_t length) {
+  if (!open_) return EBADF;
+  if (length == 0) return 0;
+  if (!FitsAfterEnd(length)) return EFBIG;
+  if (lseek(static_cast<int>(handle_), static_cast<off_t>(length), SEEK_CUR) < 0) return errno;
+  length_ += length;
+  endsInSkip_ = true;
+  return 0;
+}
+
 int AtomicFileWriter::Commit() {
   if (!open_) return EBADF;
   const int fd = static_cast<int>(handle_);
   int error = 0;
-  if (fsync(fd) != 0) error = errno;
+  // Skipped bytes at the end exist only once the file is extended over them.
+  if (endsInSkip_ && ftruncate(fd, static_cast<off_t>(length_)) != 0) error = errno;
+  if (error == 0 && fsync(fd) != 0) error = errno;
   const int closed = close(fd);
   handle_ = -1;
   if (error == 0 && closed != 0) error = errno;

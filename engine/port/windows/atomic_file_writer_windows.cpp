@@ -59,11 +59,15 @@ int AtomicFileWriter::Open(const std::string& target, TargetLink link) {
   }
   handle_ = reinterpret_cast<intptr_t>(file);
   open_ = true;
+  length_ = 0;
+  endsInSkip_ = false;
   return 0;
 }
 
 int AtomicFileWriter::Write(const uint8_t* data, uint64_t size) {
   if (!open_) return EBADF;
+  if (size > 0) endsInSkip_ = false;
+  length_ += size;
   while (size > 0) {
     const DWORD step = static_cast<DWORD>(std::min<uint64_t>(size, uint64_t{1} << 30));
     DWORD written = 0;
@@ -75,10 +79,27 @@ int AtomicFileWriter::Write(const uint8_t* data, uint64_t size) {
   return 0;
 }
 
+// Moves the file pointer on: a write past the end, or SetEndOfFile in
+// Commit, extends the file over the stretch, which then reads as zeros.
+int AtomicFileWriter::Skip(uint64_t length) {
+  if (!open_) return EBADF;
+  if (length == 0) return 0;
+  if (!FitsAfterEnd(length)) return EFBIG;
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(length);
+  if (!SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_CURRENT)) return ErrnoFromWindows(GetLastError());
+  length_ += length;
+  endsInSkip_ = true;
+  return 0;
+}
+
 int AtomicFileWriter::Commit() {
   if (!open_) return EBADF;
   int error = 0;
-  if (!FlushFileBuffers(AsHandle(handle_))) error = ErrnoFromWindows(GetLastError());
+  // Skipped bytes at the end exist only once the file is extended over them
+  // (the file pointer stands at the end of the skip).
+  if (endsInSkip_ && !SetEndOfFile(AsHandle(handle_))) error = ErrnoFromWindows(GetLastError());
+  if (error == 0 && !FlushFileBuffers(AsHandle(handle_))) error = ErrnoFromWindows(GetLastError());
   if (!CloseHandle(AsHandle(handle_)) && error == 0) error = ErrnoFromWindows(GetLastError());
   handle_ = -1;
   // Replaces an existing target in one step. A target that another program
