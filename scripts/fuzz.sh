@@ -18,7 +18,7 @@ seconds="${1:-20}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(vt_input wrap_text decode_utf8 hex_digits exec_escape chooser_listing printable_text file_map marks_file search_pattern)
+  targets=(vt_input wrap_text decode_utf8 hex_digits exec_escape chooser_listing printable_text file_map marks_file search_pattern screenshot_file)
 fi
 
 scripts/fuzz-setup.sh

@@ -20,12 +20,20 @@ constexpr std::string_view kResetColours = "\x1b[0m";
 constexpr int kSgrTrueForeground = 38;
 constexpr int kSgrTrueBackground = 48;
 constexpr int kSgrDirectColour = 2;  // 38;2;r;g;b
+constexpr int kSgrDefaultForeground = 39;  // the terminal's own colours
+constexpr int kSgrDefaultBackground = 49;
 
 constexpr uint16_t kForegroundBits = 0x000F;
 constexpr int kBackgroundShift = 4;
 
 int ForegroundIndex(const CHAR_INFO& cell) { return cell.Attributes & kForegroundBits; }
 int BackgroundIndex(const CHAR_INFO& cell) { return (cell.Attributes >> kBackgroundShift) & kForegroundBits; }
+bool DefaultForeground(const CHAR_INFO& cell) {
+  return (cell.Attributes & KelmCEngineV2::kScreenshotDefaultForeground) != 0;
+}
+bool DefaultBackground(const CHAR_INFO& cell) {
+  return (cell.Attributes & KelmCEngineV2::kScreenshotDefaultBackground) != 0;
+}
 
 void AppendNumber(std::string& out, int value) { out += std::to_string(value); }
 
@@ -39,17 +47,24 @@ void AppendTrueColour(std::string& out, int selector, const uint8_t rgb[3]) {
   }
 }
 
-// The SGR sequence that sets both colours of `cell` from scratch.
+// The SGR sequence that sets both colours of `cell` from scratch; a
+// default colour is the terminal's own (39, 49) in every mode.
 void AppendColours(std::string& out, const Screenshot& shot, const CHAR_INFO& cell, ScreenshotColours mode) {
   out += kCsi;
   out += "0;";
-  if (mode == ScreenshotColours::TrueColour) {
+  if (DefaultForeground(cell)) {
+    AppendNumber(out, kSgrDefaultForeground);
+  } else if (mode == ScreenshotColours::TrueColour) {
     AppendTrueColour(out, kSgrTrueForeground, shot.colours.rgb[ForegroundIndex(cell)]);
-    out += ';';
-    AppendTrueColour(out, kSgrTrueBackground, shot.colours.rgb[BackgroundIndex(cell)]);
   } else {
     AppendNumber(out, kelm::port::AnsiForeground(ForegroundIndex(cell)));
-    out += ';';
+  }
+  out += ';';
+  if (DefaultBackground(cell)) {
+    AppendNumber(out, kSgrDefaultBackground);
+  } else if (mode == ScreenshotColours::TrueColour) {
+    AppendTrueColour(out, kSgrTrueBackground, shot.colours.rgb[BackgroundIndex(cell)]);
+  } else {
     AppendNumber(out, kelm::port::AnsiBackground(BackgroundIndex(cell)));
   }
   out += 'm';
@@ -66,6 +81,29 @@ std::string CssColour(const uint8_t rgb[3]) {
 }
 
 char DigitOf(int index) { return kelm::port::HexDigit(static_cast<unsigned>(index)); }
+
+// The page's own colours, which also stand for the terminal's default
+// colours: a cell in a default colour has no colour of its own (class "fd"
+// or "bd") and shows the page's.
+constexpr std::string_view kPageBackground = "#1c1c1c";
+constexpr std::string_view kPageForeground = "#d0d0d0";
+
+// The colour classes of a cell: "f" and "b" followed by the palette digit,
+// or by 'd' for the terminal's default colour.
+std::string CellClasses(const CHAR_INFO& cell) {
+  std::string classes = "f";
+  classes += DefaultForeground(cell) ? 'd' : DigitOf(ForegroundIndex(cell));
+  classes += " b";
+  classes += DefaultBackground(cell) ? 'd' : DigitOf(BackgroundIndex(cell));
+  return classes;
+}
+
+bool HasDefaultColour(const Screenshot& shot) {
+  for (const CHAR_INFO& cell : shot.cells) {
+    if (DefaultForeground(cell) || DefaultBackground(cell)) return true;
+  }
+  return false;
+}
 
 void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
@@ -135,12 +173,17 @@ std::string ScreenshotTerminalText(const Screenshot& shot, ScreenshotColours col
 
 std::string ScreenshotHtml(const Screenshot& shot, const std::string& title) {
   const std::string cleanTitle = CleanTitle(title);
+  const bool defaults = HasDefaultColour(shot);
   std::string page;
   page.reserve(shot.cells.size() * 4 + 4096);
   page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
   AppendEscaped(page, cleanTitle);
   page += "</title>\n<style>\n";
-  page += "body { background: #1c1c1c; color: #d0d0d0; font-family: sans-serif; margin: 1em; }\n";
+  page += "body { background: ";
+  page += kPageBackground;
+  page += "; color: ";
+  page += kPageForeground;
+  page += "; font-family: sans-serif; margin: 1em; }\n";
   page += "pre.screen { font-family: \"DejaVu Sans Mono\", \"Liberation Mono\", Consolas, monospace; "
           "font-size: 14px; line-height: 1.2; margin: 0; padding: 0; display: inline-block; }\n";
   page += "table.colours { border-collapse: collapse; font-family: monospace; }\n";
@@ -153,6 +196,12 @@ std::string ScreenshotHtml(const Screenshot& shot, const std::string& title) {
     page += ".b";
     page += DigitOf(i);
     page += " { background-color: " + colour + "; }\n";
+  }
+  // Only pages with default-coloured cells have these: a page of a palette
+  // screenshot is as it always was.
+  if (defaults) {
+    page += "/* the terminal's default colours: the page's own */\n"
+            ".fd { color: inherit; }\n.bd { background-color: transparent; }\n";
   }
   page += "</style>\n</head>\n<body>\n<h1>";
   AppendEscaped(page, cleanTitle);
@@ -170,17 +219,20 @@ std::string ScreenshotHtml(const Screenshot& shot, const std::string& title) {
         run += ShownCharacter(shot.At(column, row).UnicodeChar);
         ++column;
       }
-      const CHAR_INFO& first = shot.At(column - 1, row);
-      page += "<span class=\"f";
-      page += DigitOf(ForegroundIndex(first));
-      page += " b";
-      page += DigitOf(BackgroundIndex(first));
-      page += "\">";
+      page += "<span class=\"" + CellClasses(shot.At(column - 1, row)) + "\">";
       AppendEscaped(page, kelm::port::ToUtf8(run));
       page += "</span>";
     }
   }
-  page += "</pre>\n<h2>Colour table</h2>\n<table class=\"colours\">\n"
+  page += "</pre>\n";
+  if (defaults) {
+    page += "<p>Cells in the terminal's own default colours are shown in this page's colours, ";
+    page += kPageForeground;
+    page += " on ";
+    page += kPageBackground;
+    page += ".</p>\n";
+  }
+  page += "<h2>Colour table</h2>\n<table class=\"colours\">\n"
           "<tr><th>index</th><th>colour</th><th>red, green, blue</th></tr>\n";
   for (int i = 0; i < 16; ++i) {
     const uint8_t* rgb = shot.colours.rgb[i];

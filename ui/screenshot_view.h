@@ -2,6 +2,10 @@
 // with its colours, or a self-contained HTML page with the picture in a
 // monospace grid and the file's colour table.
 //
+// A cell taken in the terminal's own default colours keeps them: printed,
+// it asks the terminal for its defaults (SGR 39 and 49); on the page it has
+// no colour of its own and shows the page's colours, which the page names.
+//
 // Characters are sanitised exactly as the terminal output does it: anything
 // that could act as a control sequence, and anything not one cell wide,
 // becomes '.', so a screenshot of a hostile file is as harmless to print as
@@ -40,7 +44,9 @@ std::string ScreenshotTerminalText(const KelmCEngineV2::Screenshot& shot, Screen
 
 // A whole HTML page (no external resources): `title` as its title and
 // heading, the picture as a grid of cells coloured from the file's colour
-// table, and the colour table itself. Every text is HTML-escaped.
+// table (classes "fN" and "bN"; "fd" and "bd" for the default colours,
+// which are the page's own, said in a line under the grid), and the colour
+// table itself. Every text is HTML-escaped.
 std::string ScreenshotHtml(const KelmCEngineV2::Screenshot& shot, const std::string& title);
 
 // Where --screenshot-to-html writes when no output is named: the input path

@@ -20,6 +20,21 @@ uint32_t Read16(std::string_view bytes, size_t at) {
 // The value of a colour digit, or -1.
 int DigitValue(char c) { return kelm::port::HexDigitValue(static_cast<unsigned char>(c)); }
 
+// A cell's colour as a file of `version` holds it.
+struct CellColour {
+  bool valid = false;
+  bool isDefault = false;
+  int index = 0;
+};
+
+CellColour ReadColour(char c, uint8_t version, int defaultIndex) {
+  if (c == kScreenshotDefaultColourMark && version >= kScreenshotDefaultsVersion) {
+    return {true, true, defaultIndex};
+  }
+  const int value = DigitValue(c);
+  return {value >= 0, false, value < 0 ? 0 : value};
+}
+
 // A byte as it can be shown in a message.
 std::string Printable(char c) {
   const auto byte = static_cast<uint8_t>(c);
@@ -30,6 +45,7 @@ std::string Printable(char c) {
 struct PictureSize {
   uint32_t width = 0;
   uint32_t height = 0;
+  uint8_t version = 0;
 };
 
 // Checks the header against the size of the whole file. `head` holds the
@@ -50,10 +66,11 @@ bool CheckHeader(std::string_view head, uint64_t fileSize, PictureSize& size, st
     return false;
   }
   const auto version = static_cast<uint8_t>(head[kScreenshotVersionOffset]);
-  if (version != kScreenshotVersion) {
-    error = "screenshot format version " + std::to_string(version) + " is not known (only version 1 is)";
+  if (version != kScreenshotVersion && version != kScreenshotDefaultsVersion) {
+    error = "screenshot format version " + std::to_string(version) + " is not known (only versions 1 and 2 are)";
     return false;
   }
+  size.version = version;
   if (fileSize == kScreenshotColoursOffset) {
     error = "the screenshot holds no picture (the capture was abandoned after its first 7 bytes)";
     return false;
@@ -111,18 +128,30 @@ bool DecodeScreenshot(std::string_view bytes, Screenshot& shot, std::string& err
   const size_t backgrounds = foregrounds + count;
   decoded.cells.resize(count);
   for (size_t i = 0; i < count; ++i) {
-    const int fg = DigitValue(bytes[foregrounds + i]);
-    const int bg = DigitValue(bytes[backgrounds + i]);
-    if (fg < 0 || bg < 0) {
+    const CellColour fg = ReadColour(bytes[foregrounds + i], size.version, kScreenshotDefaultForegroundIndex);
+    const CellColour bg = ReadColour(bytes[backgrounds + i], size.version, kScreenshotDefaultBackgroundIndex);
+    if (!fg.valid || !bg.valid) {
       const size_t row = size.width == 0 ? 0 : i / size.width;
       const size_t column = size.width == 0 ? 0 : i % size.width;
-      error = std::string(fg < 0 ? "the foreground" : "the background") + " colour of the cell in row " +
-              std::to_string(row + 1) + ", column " + std::to_string(column + 1) + " is " +
-              Printable(bytes[fg < 0 ? foregrounds + i : backgrounds + i]) + ", not a hexadecimal digit";
+      const char digit = bytes[!fg.valid ? foregrounds + i : backgrounds + i];
+      std::string why;
+      if (size.version < kScreenshotDefaultsVersion) {
+        why = digit == kScreenshotDefaultColourMark
+                  ? ", the terminal's default colour, which only version 2 screenshots hold"
+                  : ", not a hexadecimal digit";
+      } else {
+        why = std::string(", neither a hexadecimal digit nor '") + kScreenshotDefaultColourMark +
+              "' (the terminal's default colour)";
+      }
+      error = std::string(!fg.valid ? "the foreground" : "the background") + " colour of the cell in row " +
+              std::to_string(row + 1) + ", column " + std::to_string(column + 1) + " is " + Printable(digit) + why;
       return false;
     }
+    uint16_t attributes = static_cast<uint16_t>(fg.index | (bg.index << 4));
+    if (fg.isDefault) attributes |= kScreenshotDefaultForeground;
+    if (bg.isDefault) attributes |= kScreenshotDefaultBackground;
     decoded.cells[i].UnicodeChar = static_cast<char16_t>(Read16(bytes, characters + 2 * i));
-    decoded.cells[i].Attributes = static_cast<uint16_t>(fg | (bg << 4));
+    decoded.cells[i].Attributes = attributes;
   }
   shot = std::move(decoded);
   return true;

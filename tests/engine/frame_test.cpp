@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -169,6 +171,29 @@ TEST_F(ScreenshotTest, F2WritesTheExactLayoutOfAClearedFrame) {
     ASSERT_EQ(bytes[59 + 2 * cells + i], '7');
     ASSERT_EQ(bytes[59 + 3 * cells + i], '0');
   }
+}
+
+TEST_F(ScreenshotTest, F2InTheTerminalColoursThemeKeepsTheDefaults) {
+  // Under the theme the cleared screen is the terminal's own colours, the
+  // object's yellow on blue the palette's.
+  engine->SetTerminalColours(true);
+  auto* object = Add(new Object(Vector2(2.0f, -1.0f), u"Hi"));
+  object->anchor = kAnchorTopLeft;
+  object->FillForeground('E');
+  object->FillBackground('1');
+  console.PushKey(kelm::port::VK_F2);
+  Frame();
+  const std::string bytes = OnlyFile();
+  ASSERT_EQ(bytes.size(), 14339u);
+  EXPECT_EQ(bytes.substr(0, 7), std::string("kelmsh\x02"));
+  const size_t cells = 119 * 30;
+  const std::string foreground = bytes.substr(59 + 2 * cells, cells);
+  const std::string background = bytes.substr(59 + 3 * cells, cells);
+  EXPECT_EQ(foreground.substr(0, 6), "------");
+  EXPECT_EQ(foreground.substr(119, 6), "--EE--");
+  EXPECT_EQ(background.substr(119, 6), "--11--");
+  EXPECT_EQ(std::count(foreground.begin(), foreground.end(), '-'), static_cast<std::ptrdiff_t>(cells - 2));
+  EXPECT_EQ(std::count(background.begin(), background.end(), '-'), static_cast<std::ptrdiff_t>(cells - 2));
 }
 
 TEST_F(ScreenshotTest, KeyConsumedByAnObjectTakesNoScreenshot) {

@@ -131,6 +131,32 @@ TEST(ScreenshotTerminal, TheLargestPictureIsWrittenRowByRow) {
   EXPECT_EQ(text.str(), "\x1b[0;97;44mab\x1b[0;93;42mc\x1b[0m\n\x1b[0;37;40md\x1b[0;30;47mef\x1b[0m\n");
 }
 
+// Cells taken in the terminal's own colours, beside palette cells: both
+// defaults, a default background under yellow, a default foreground on red,
+// and a palette cell.
+constexpr uint16_t kDefaultFg = KelmCEngineV2::kScreenshotDefaultForeground;
+constexpr uint16_t kDefaultBg = KelmCEngineV2::kScreenshotDefaultBackground;
+
+Screenshot DefaultsPicture() {
+  return Picture(5, 1, {{u'a', 0x07 | kDefaultFg | kDefaultBg}, {u'b', 0x0E | kDefaultBg}, {u'c', 0x47 | kDefaultFg},
+                        {u'd', 0x47 | kDefaultFg}, {u'e', 0x41}});
+}
+
+TEST(ScreenshotTerminal, DefaultColoursAskTheTerminalForItsOwn) {
+  const Screenshot shot = DefaultsPicture();
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::Standard16),
+            "\x1b[0;39;49ma\x1b[0;93;49mb\x1b[0;39;41mcd\x1b[0;34;41me\x1b[0m\n");
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::TrueColour),
+            "\x1b[0;39;49ma\x1b[0;38;2;14;30;254;49mb\x1b[0;39;48;2;4;20;244mcd"
+            "\x1b[0;38;2;1;17;241;48;2;4;20;244me\x1b[0m\n");
+  EXPECT_EQ(ScreenshotTerminalText(shot, ScreenshotColours::None), "abcde\n");
+
+  // The palette's grey on black is not the terminal's default: it stays 37;40.
+  const Screenshot grey = Picture(2, 1, {{u'x', 0x07}, {u'y', 0x07 | kDefaultFg | kDefaultBg}});
+  EXPECT_EQ(ScreenshotTerminalText(grey, ScreenshotColours::Standard16),
+            "\x1b[0;37;40mx\x1b[0;39;49my\x1b[0m\n");
+}
+
 TEST(ScreenshotTerminal, ColoursChosenFromTheEnvironment) {
   EXPECT_EQ(ScreenshotColoursFor(nullptr, nullptr), ScreenshotColours::Standard16);
   EXPECT_EQ(ScreenshotColoursFor("truecolor", nullptr), ScreenshotColours::TrueColour);
@@ -184,6 +210,29 @@ TEST(ScreenshotHtmlPage, CellsCarryTheirColourClasses) {
   // The classes come from the file's colour table, not from a fixed palette.
   EXPECT_NE(page.find(".fE { color: #0e1efe; }"), std::string::npos);
   EXPECT_NE(page.find(".b4 { background-color: #0414f4; }"), std::string::npos);
+}
+
+TEST(ScreenshotHtmlPage, DefaultColoursAreThePagesOwn) {
+  const std::string page = ScreenshotHtml(DefaultsPicture(), "t");
+  EXPECT_NE(page.find("<span class=\"fd bd\">a</span><span class=\"fE bd\">b</span>"
+                      "<span class=\"fd b4\">cd</span><span class=\"f1 b4\">e</span>"),
+            std::string::npos);
+  // A default colour has no colour of its own: the text takes the page's,
+  // the background lets the page's show through; a line says which they are.
+  EXPECT_NE(page.find(".fd { color: inherit; }"), std::string::npos);
+  EXPECT_NE(page.find(".bd { background-color: transparent; }"), std::string::npos);
+  EXPECT_NE(page.find("body { background: #1c1c1c; color: #d0d0d0;"), std::string::npos);
+  EXPECT_NE(page.find("<p>Cells in the terminal's own default colours are shown in this page's colours, "
+                      "#d0d0d0 on #1c1c1c.</p>"),
+            std::string::npos);
+  EXPECT_EQ(GridText(page), "abcde");
+
+  // A page of palette colours only has none of it.
+  const std::string palette = ScreenshotHtml(Picture(1, 1, {{u'x', 0x07}}), "t");
+  EXPECT_NE(palette.find("<span class=\"f7 b0\">x</span>"), std::string::npos);
+  for (const char* absent : {".fd", ".bd", "default colours"}) {
+    EXPECT_EQ(palette.find(absent), std::string::npos) << absent;
+  }
 }
 
 TEST(ScreenshotHtmlPage, ShowsTheColourTable) {

@@ -290,6 +290,28 @@ TEST_F(CommandLineScreenshot, ShowPrintsThePictureInTheColoursAsked) {
   EXPECT_EQ(run.out, "a<b\nc&d\n");
 }
 
+TEST_F(CommandLineScreenshot, ATerminalThemeScreenshotShowsInTheTerminalsOwnColours) {
+  // Taken under the terminal-colours theme: grey on the default background
+  // (both defaults), red on it, and white on blue from the palette.
+  const uint16_t theme = kelm::port::kTerminalDefaultColours;
+  const std::vector<kelm::port::CHAR_INFO> cells = {{u'a', theme | 0x07}, {u'b', theme | 0x04}, {u'c', theme | 0x1F}};
+  kelm::port::ColourTable colours;
+  for (int i = 0; i < 16; ++i) colours.rgb[i][2] = static_cast<uint8_t>(i * 16);
+  const std::string path = Write("theme.ss", KelmCEngineV2::EncodeScreenshot(cells, 3, 1, &colours));
+
+  Outcome run = RunAction(Parse({"--show-screenshot", path}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\x1b[0;39;49ma\x1b[0;31;49mb\x1b[0;97;44mc\x1b[0m\n");
+  run = RunAction(Parse({"--show-screenshot", path}), "truecolor");
+  EXPECT_EQ(run.out, "\x1b[0;39;49ma\x1b[0;38;2;0;0;64;49mb\x1b[0;38;2;0;0;240;48;2;0;0;16mc\x1b[0m\n");
+
+  run = RunAction(Parse({"--screenshot-to-html", path}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(ReadFile(dir / "theme.html")
+                .find("<span class=\"fd bd\">a</span><span class=\"f4 bd\">b</span><span class=\"fF b1\">c</span>"),
+            std::string::npos);
+}
+
 TEST_F(CommandLineScreenshot, BrokenFilesFailWithStatusOneAndOneLine) {
   const std::string header = KelmCEngineV2::EncodeScreenshot({}, 0, 0, nullptr);
   const std::string good = ReadFile(Screenshot("good.ss"));
