@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/port/console_types.h"
+#include "engine/port/terminal_default_colours.h"
 #include "engine/port/windows/win32.h"
 
 namespace kelm::port {
@@ -23,7 +24,7 @@ inline ::CHAR_INFO ToWin32(const CHAR_INFO& cell, uint16_t defaults = 0x0007) {
   ::CHAR_INFO out{};
   out.Char.UnicodeChar = static_cast<WCHAR>(cell.UnicodeChar);
   uint16_t attributes = cell.Attributes;
-  if ((attributes & kTerminalDefaultColours) != 0 && (attributes & 0x00F0) == 0) {
+  if (ShowsDefaultBackground(attributes)) {
     if ((attributes & 0x000F) == 0x0007) attributes = static_cast<uint16_t>((attributes & ~0x000F) | (defaults & 0x000F));
     attributes = static_cast<uint16_t>(attributes | (defaults & 0x00F0));
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/port/console_types.h"
+#include "engine/port/terminal_default_colours.h"
 #include "engine/port/vt_text_safety.h"
 
 namespace kelm::port::vt_encoding {
@@ -89,12 +90,9 @@ inline bool IsPlainSpace(char16_t ch, uint16_t attributes) {
 // The SGR colours of an attribute: the console colours as ANSI numbers, or
 // the terminal's defaults where the cell asks for them (kTerminalDefaultColours:
 // background 0, and foreground 7 on it).
-inline bool UsesDefaultBackground(uint16_t attributes) {
-  return (attributes & kDefaultColoursBit) != 0 && (attributes & kBackgroundBits) == 0;
-}
-inline bool UsesDefaultForeground(uint16_t attributes) {
-  return UsesDefaultBackground(attributes) && (attributes & kForegroundBits) == kLightGrey;
-}
+// The one rule for which colours of a cell are the terminal's defaults.
+inline bool UsesDefaultBackground(uint16_t attributes) { return ShowsDefaultBackground(attributes); }
+inline bool UsesDefaultForeground(uint16_t attributes) { return ShowsDefaultForeground(attributes); }
 
 inline uint32_t MakeKey(const CHAR_INFO& cell) {
   const char16_t ch = IsSafeCellCharacter(cell.UnicodeChar) ? cell.UnicodeChar : kReplacementCell;
