@@ -175,6 +175,34 @@ void BM_FrameHighlight250x80(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameHighlight250x80)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// Page Down at 250 x 80 through a 1 MiB file, a whole frame drawn each
+// key, with the matches of a pattern highlighted (argument: the pattern's
+// length; 0 for no pattern). The one-byte pattern stands a dozen times or
+// more on every screen; the eight-byte one needs the bytes past the window.
+void BM_FramePageDownHighlight250x80(benchmark::State& state) {
+  const std::string path = MakeFile(kMebibyte);
+  Viewer viewer(250, 80, path);
+  ResetSearchForTests();
+  if (state.range(0) != 0) {
+    SearchPattern pattern;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(1000);
+    pattern.bytes.resize(static_cast<size_t>(state.range(0)));
+    in.read(reinterpret_cast<char*>(pattern.bytes.data()), state.range(0));
+    if (state.range(0) == 1) pattern.bytes = {0x10};
+    StartSearch(pattern, 0, SearchDirection::Forward);
+    while (SearchRunning()) AdvanceSearch();
+  }
+  selectionActive = false;
+  const auto lastTop = static_cast<int64_t>(kMebibyte / static_cast<uint64_t>(bytesPerRow)) - 200;
+  for (auto _ : state) {
+    viewer.Key(kelm::port::VK_NEXT);
+    if (topRow > lastTop) topRow = 0;
+  }
+  ResetSearchForTests();
+}
+BENCHMARK(BM_FramePageDownHighlight250x80)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "tests/e2e/cell_colours.h"
 #include "tests/e2e/viewer_on_tmux.h"
 
 namespace kelm::e2e {
@@ -65,6 +68,53 @@ TEST_F(FileMapEndToEnd, ClickDragAndWheelOnTheBarOfATebibyteFile) {
   // Home goes back, the thumb with it.
   terminal->SendKeys({"Home"});
   EXPECT_TRUE(Shows("0000000000000000", 0)) << terminal->ScreenText();
+}
+
+// A crafted file of 26 MiB, one MiB per cell of the bar: a hole, text,
+// random bytes, a counting sequence, and a hole again to the end. Each cell's
+// background is the colour of what its MiB holds, as the terminal shows it.
+TEST_F(FileMapEndToEnd, TheBarShowsWhatEachShareOfACraftedFileHolds) {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  const std::string path = (directory / "crafted.bin").string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    std::vector<char> chunk(kMiB);
+    out.seekp(static_cast<std::streamoff>(6 * kMiB));  // cells 0-5: a hole
+    const std::string line = "The quick brown fox jumps over the lazy dog.\n";
+    for (size_t i = 0; i < kMiB; ++i) chunk[i] = line[i % line.size()];
+    for (int c = 6; c < 12; ++c) out.write(chunk.data(), static_cast<std::streamsize>(kMiB));
+    std::mt19937 random(7);
+    for (int c = 12; c < 18; ++c) {
+      for (char& byte : chunk) byte = static_cast<char>(random() & 0xFF);
+      out.write(chunk.data(), static_cast<std::streamsize>(kMiB));
+    }
+    for (size_t i = 0; i < kMiB; ++i) chunk[i] = static_cast<char>(i & 0xFF);
+    for (int c = 18; c < 22; ++c) out.write(chunk.data(), static_cast<std::streamsize>(kMiB));
+  }
+  std::filesystem::resize_file(path, 26 * kMiB);  // cells 22-25: a hole
+  OpenPath(path, "0000000000000000|");
+
+  const auto expected = [](int cell) {
+    if (cell < 6 || cell >= 22) return TerminalColour(8);  // hole or zeros: dark grey
+    if (cell < 12) return TerminalColour(2);               // text: green
+    if (cell < 18) return TerminalColour(5);               // random: magenta
+    return TerminalColour(1);                              // other: blue
+  };
+  std::vector<int> shown(kBarCells, -3);
+  const bool mapped = TmuxTerminal::WaitUntil([&] {
+    const std::vector<std::string> rows = terminal->ScreenWithColours();
+    if (rows.size() < static_cast<size_t>(kFirstGridRow + kBarCells)) return false;
+    bool all = true;
+    for (int c = 0; c < kBarCells; ++c) {
+      const std::vector<CellColour> cells = ParseColours(rows[static_cast<size_t>(kFirstGridRow + c)]);
+      shown[static_cast<size_t>(c)] = cells.size() > static_cast<size_t>(kBarX) ? cells[kBarX].background : -3;
+      all = all && shown[static_cast<size_t>(c)] == expected(c);
+    }
+    return all;
+  });
+  std::string colours;
+  for (int c = 0; c < kBarCells; ++c) colours += std::to_string(shown[static_cast<size_t>(c)]) + " ";
+  EXPECT_TRUE(mapped) << "bar backgrounds: " << colours << "\n" << terminal->ScreenText();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/cell_colours.h"
 #include "tests/e2e/tmux_terminal.h"
 #include "tests/e2e/viewer_on_tmux.h"
 
@@ -20,76 +21,14 @@ namespace {
 
 using kelm::e2e::TmuxTerminal;
 using kelm::e2e::ViewerOnTmux;
+using kelm::e2e::CellColour;
+using kelm::e2e::ParseColours;
+using kelm::e2e::TerminalColour;
 using kelm::e2e::DragTo;
 using kelm::e2e::HexX;
 using kelm::e2e::kFirstGridRow;
 
 // The 120 x 30 pane shows 20 bytes per grid row.
-
-// Foreground and background colour of one cell, as the terminal's palette
-// index (-1: the default colour).
-struct CellColour {
-  int foreground = -1;
-  int background = -1;
-};
-
-// The cells of one row of `capture-pane -e` output, with their colours.
-std::vector<CellColour> ParseColours(const std::string& line) {
-  std::vector<CellColour> cells;
-  CellColour current;
-  for (size_t i = 0; i < line.size();) {
-    if (line[i] == '\x1b' && i + 1 < line.size() && line[i + 1] == '[') {
-      const size_t end = line.find_first_of("ABCDEFGHJKSTfmhlsu", i + 2);
-      if (end == std::string::npos) break;
-      if (line[end] == 'm') {
-        std::vector<int> params;
-        std::string number;
-        for (size_t k = i + 2; k <= end; ++k) {
-          if (k == end || line[k] == ';' || line[k] == ':') {
-            params.push_back(number.empty() ? 0 : std::stoi(number));
-            number.clear();
-          } else {
-            number += line[k];
-          }
-        }
-        for (size_t p = 0; p < params.size(); ++p) {
-          const int v = params[p];
-          if (v == 0) {
-            current = CellColour{};
-          } else if (v >= 30 && v <= 37) {
-            current.foreground = v - 30;
-          } else if (v >= 90 && v <= 97) {
-            current.foreground = v - 90 + 8;
-          } else if (v == 39) {
-            current.foreground = -1;
-          } else if (v >= 40 && v <= 47) {
-            current.background = v - 40;
-          } else if (v >= 100 && v <= 107) {
-            current.background = v - 100 + 8;
-          } else if (v == 49) {
-            current.background = -1;
-          } else if ((v == 38 || v == 48) && p + 2 < params.size() && params[p + 1] == 5) {
-            (v == 38 ? current.foreground : current.background) = params[p + 2];
-            p += 2;
-          } else if ((v == 38 || v == 48) && p + 4 < params.size() && params[p + 1] == 2) {
-            (v == 38 ? current.foreground : current.background) = -2;  // direct colour: not expected
-            p += 4;
-          }
-        }
-      }
-      i = end + 1;
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(line[i]);
-    if ((byte & 0xC0) != 0x80) cells.push_back(current);  // one cell per character
-    ++i;
-  }
-  return cells;
-}
-
-// Console colour index to the terminal's: console blue is 1 and red 4, the
-// terminal's the other way round (bits 0 and 2 swap).
-int TerminalColour(int console) { return (console & 0b1010) | ((console & 1) << 2) | ((console >> 2) & 1); }
 
 class MarksCopyEndToEnd : public ViewerOnTmux {
  protected:

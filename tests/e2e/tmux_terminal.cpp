@@ -252,7 +252,7 @@ std::vector<std::string> TmuxTerminal::Screen() {
 }
 
 std::vector<std::string> TmuxTerminal::ScreenWithColours() {
-  return SplitLines(Tmux({"capture-pane", "-p", "-e", "-t", kSession}));
+  return SplitLines(Tmux({"capture-pane", "-p", "-e", "-N", "-t", kSession}));
 }
 
 std::string TmuxTerminal::ScreenText() {

@@ -68,7 +68,8 @@ class TmuxTerminal {
   // --- screen ------------------------------------------------------------------
   // The visible rows (trailing blanks removed).
   std::vector<std::string> Screen();
-  // The visible rows with colours and attributes as SGR sequences.
+  // The visible rows with colours and attributes as SGR sequences, blanks at
+  // the end of a row kept (they may carry a colour).
   std::vector<std::string> ScreenWithColours();
   std::string ScreenText();  // rows joined by '\n'
   // Waits until some row contains `text`.

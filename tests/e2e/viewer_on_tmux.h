@@ -56,9 +56,11 @@ class ViewerOnTmux : public ::testing::Test {
   // The viewer on `path`, once `firstRow` is on screen.
   void OpenPath(const std::string& path, const std::string& firstRow) {
 #ifdef KELMHEX_BINARY
-    // The program's state (marks) in the test's folder, not the user's.
+    // The program's state (marks) and settings in the test's folder, not
+    // the user's.
     TmuxTerminal::Options options;
     options.env["XDG_STATE_HOME"] = (directory / "state").string();
+    options.env["XDG_CONFIG_HOME"] = (directory / "config").string();
     terminal = std::make_unique<TmuxTerminal>(std::vector<std::string>{KELMHEX_BINARY, path}, options);
     ASSERT_TRUE(terminal->Started()) << terminal->Error();
     ASSERT_TRUE(terminal->WaitForText(firstRow)) << terminal->ScreenText();
