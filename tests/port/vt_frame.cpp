@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/port/terminal_default_colours.h"
+
 namespace kelm::port {
 
 namespace {
@@ -67,8 +69,12 @@ void Terminal::SetBackgroundColourErase(bool on) {
         const char32_t ch = replaced.find(cell.UnicodeChar) != std::u16string_view::npos
                                 ? char32_t{kReplacementCell}
                                 : char32_t{cell.UnicodeChar};
-        const int fg = kConsoleToAnsi[cell.Attributes & 0xF];
-        const int bg = kConsoleToAnsi[(cell.Attributes >> 4) & 0xF];
+        // A cell marked for the terminal's defaults shows them where the rule
+        // says so, its palette colours elsewhere.
+        const int fg = ShowsDefaultForeground(cell.Attributes) ? VtCell::kDefaultColour
+                                                               : kConsoleToAnsi[cell.Attributes & 0xF];
+        const int bg = ShowsDefaultBackground(cell.Attributes) ? VtCell::kDefaultColour
+                                                               : kConsoleToAnsi[(cell.Attributes >> 4) & 0xF];
         const bool underline = (cell.Attributes & kUnderscore) != 0;
         const bool reverse = (cell.Attributes & kReverseVideo) != 0;
         ok = got.ch == ch && got.background == bg && got.underline == underline && got.reverse == reverse;
@@ -147,7 +153,11 @@ std::u16string_view RandomFrameUnsafeCharacters() {
 Frame RandomFrame(std::mt19937& rng, int width, int height, bool withUnsafe) {
   static const std::u16string safe = u"  ..ab0F|-\u00e9\u25a0\u2500";
   const std::u16string_view unsafe = RandomFrameUnsafeCharacters();
-  static const uint16_t attributes[] = {0x0007, 0x0007, 0x0008, 0x0070, 0x001E, 0x00CF, 0x0040, 0x4007, 0x8007, 0x0107};
+  // Console colours, underline (0x8000), reverse (0x4000), and cells in the
+  // terminal's own colours (0x2000: both defaults, grey on the default
+  // background, a background of its own, underlined defaults).
+  static const uint16_t attributes[] = {0x0007, 0x0007, 0x0008, 0x0070, 0x001E, 0x00CF, 0x0040, 0x4007,
+                                        0x8007, 0x0107, 0x2007, 0x2007, 0x2008, 0x2047, 0xA007, 0x6000};
   Frame frame(width, height);
   std::uniform_int_distribution<int> pick(0, 99);
   for (CHAR_INFO& cell : frame.cells) {

@@ -318,6 +318,30 @@ TEST(VtOutputColours, ReverseAndUnderlineAreShownAndCleared) {
   EXPECT_TRUE(ShowsFrame(terminal.screen, frame));
 }
 
+// The terminal's own colours: SGR 0 takes the screen back to them, which is
+// shorter than naming them; a default-colours mark on a cell where it shows
+// nothing (a background of its own) sends no SGR, since an empty one would
+// reset every colour.
+TEST(VtOutputColours, TerminalDefaultsAreReachedByResetAndAMarkThatShowsNothingSendsNothing) {
+  constexpr uint16_t kDefaults = kTerminalDefaultColours | 0x0007;
+  Terminal terminal(6, 1);
+  Frame frame(6, 1, u'a', kDefaults);
+  frame.At(1, 0).Attributes = kTerminalDefaultColours | 0x0008;  // grey on the default background
+  frame.At(3, 0).Attributes = kTerminalDefaultColours | 0x0008;
+  terminal.Show(frame);
+  ASSERT_TRUE(ShowsFrame(terminal.screen, frame));
+  EXPECT_EQ(terminal.bytes.find("39"), std::string::npos) << "the defaults are reached by SGR 0";
+  EXPECT_EQ(CountOf(terminal.bytes, "\x1b[90m"), 2);
+  EXPECT_EQ(CountOf(terminal.bytes, "\x1b[m"), 3);  // before the clear, and after each grey cell
+
+  Frame marked(6, 1, u'b', 0x0040);                                // black on red
+  marked.At(1, 0).Attributes = kTerminalDefaultColours | 0x0040;   // the same colours, marked
+  marked.At(2, 0).Attributes = 0x0040;
+  terminal.Show(marked);
+  EXPECT_TRUE(ShowsFrame(terminal.screen, marked));
+  EXPECT_EQ(CountSgr(terminal.bytes), 1);
+}
+
 // --- Synchronized output ------------------------------------------------------------
 
 TEST(VtOutputSync, NonEmptyFramesAreWrappedInSynchronizedOutput) {

@@ -166,6 +166,33 @@ TEST_F(WindowsConsoleTest, FrameIsWrittenAtTheWindowAndReadsBack) {
   EXPECT_EQ(info.dwCursorPosition.Y, info.srWindow.Top);
 }
 
+// Cells in the terminal's default colours take the console's own colours
+// from when the viewer started, not light grey on black.
+TEST_F(WindowsConsoleTest, DefaultColoursAreTheConsolesOwn) {
+  CONSOLE_SCREEN_BUFFER_INFO before{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(output, &before));
+  ASSERT_TRUE(SetConsoleTextAttribute(output, 0x1E));  // yellow on blue
+  SetUpConsole();
+  const std::vector<port::CHAR_INFO> cells = {
+      {u'a', static_cast<uint16_t>(port::kTerminalDefaultColours | 0x07)},  // both defaults
+      {u'.', static_cast<uint16_t>(port::kTerminalDefaultColours | 0x08)},  // grey on the default
+      {u'b', static_cast<uint16_t>(port::kTerminalDefaultColours | 0x4F)},  // a colour of its own
+      {u'c', 0x07},                                                         // classic light grey
+  };
+  console->WriteFrame(cells.data(), 4, 1);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(output, &info));
+  std::vector<::CHAR_INFO> back(4);
+  ::SMALL_RECT region{info.srWindow.Left, info.srWindow.Top, static_cast<SHORT>(info.srWindow.Left + 3),
+                      info.srWindow.Top};
+  ASSERT_TRUE(ReadConsoleOutputW(output, back.data(), ::COORD{4, 1}, ::COORD{0, 0}, &region));
+  SetConsoleTextAttribute(output, before.wAttributes);
+  EXPECT_EQ(back[0].Attributes & 0xFF, 0x1E);
+  EXPECT_EQ(back[1].Attributes & 0xFF, 0x18);
+  EXPECT_EQ(back[2].Attributes & 0xFF, 0x4F);
+  EXPECT_EQ(back[3].Attributes & 0xFF, 0x07);
+}
+
 TEST_F(WindowsConsoleTest, InputRecordsArriveUnchanged) {
   SetUpConsole();
   const std::vector<port::INPUT_RECORD> sent = {

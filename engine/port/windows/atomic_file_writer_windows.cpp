@@ -81,10 +81,15 @@ int AtomicFileWriter::Write(const uint8_t* data, uint64_t size) {
 
 // Moves the file pointer on: a write past the end, or SetEndOfFile in
 // Commit, extends the file over the stretch, which then reads as zeros.
+// The file is made sparse first (asking again is harmless), so that the
+// stretch takes no space; where the file system has no sparse files it
+// is written out as zeros, with the same bytes.
 int AtomicFileWriter::Skip(uint64_t length) {
   if (!open_) return EBADF;
   if (length == 0) return 0;
   if (!FitsAfterEnd(length)) return EFBIG;
+  DWORD ignored = 0;
+  DeviceIoControl(AsHandle(handle_), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
   LARGE_INTEGER distance;
   distance.QuadPart = static_cast<LONGLONG>(length);
   if (!SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_CURRENT)) return ErrnoFromWindows(GetLastError());

@@ -88,10 +88,68 @@ uint64_t ReadOnlyFile::ReadAt(uint64_t offset, uint8_t* buffer, uint64_t count) 
   return done;
 }
 
-// The Windows build does not ask for allocated ranges: every byte counts as
-// data, which walks a sparse file whole but gives the same results.
-uint64_t ReadOnlyFile::NextData(uint64_t offset) const { return offset < size_ ? offset : size_; }
+namespace {
 
-uint64_t ReadOnlyFile::NextHole(uint64_t) const { return size_; }
+// Up to `capacity` allocated ranges of [offset, end) of the file, from
+// FSCTL_QUERY_ALLOCATED_RANGES: the count, or -1 where the file system
+// gives no answer. `more` is set when ranges beyond those lie in the stretch.
+int AllocatedRanges(HANDLE file, uint64_t offset, uint64_t end, FILE_ALLOCATED_RANGE_BUFFER* ranges, int capacity,
+                    bool& more) {
+  FILE_ALLOCATED_RANGE_BUFFER query{};
+  query.FileOffset.QuadPart = static_cast<LONGLONG>(offset);
+  query.Length.QuadPart = static_cast<LONGLONG>(end - offset);
+  DWORD bytes = 0;
+  const DWORD size = static_cast<DWORD>(sizeof(FILE_ALLOCATED_RANGE_BUFFER) * static_cast<size_t>(capacity));
+  more = false;
+  if (!DeviceIoControl(file, FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, ranges, size, &bytes, nullptr)) {
+    if (GetLastError() != ERROR_MORE_DATA) return -1;
+    more = true;
+  }
+  return static_cast<int>(bytes / sizeof(FILE_ALLOCATED_RANGE_BUFFER));
+}
+
+constexpr int kRangesPerQuery = 32;
+
+// Offsets past INT64_MAX cannot be asked for (the query takes signed ones).
+constexpr uint64_t kLargestQueryOffset = static_cast<uint64_t>(INT64_MAX);
+
+}  // namespace
+
+// The file system's allocated ranges tell where data lies. A file that is
+// not sparse is one range; where the query fails (a file system without it,
+// a network share) every byte counts as data.
+uint64_t ReadOnlyFile::NextData(uint64_t offset) const {
+  if (offset >= size_) return size_;
+  if (handle_ == -1 || size_ > kLargestQueryOffset) return offset;
+  FILE_ALLOCATED_RANGE_BUFFER ranges[1]{};
+  bool more = false;
+  const int count = AllocatedRanges(AsHandle(handle_), offset, size_, ranges, 1, more);
+  if (count < 0) return offset;
+  if (count == 0) return size_;  // only a hole follows
+  const auto start = static_cast<uint64_t>(ranges[0].FileOffset.QuadPart);
+  return std::min(std::max(start, offset), size_);
+}
+
+uint64_t ReadOnlyFile::NextHole(uint64_t offset) const {
+  if (offset >= size_) return size_;
+  if (handle_ == -1 || size_ > kLargestQueryOffset) return size_;
+  // Walks ranges that touch one another from `offset`; the first gap (or
+  // the end of the last range) is the hole.
+  uint64_t at = offset;
+  FILE_ALLOCATED_RANGE_BUFFER ranges[kRangesPerQuery]{};
+  for (;;) {
+    bool more = false;
+    const int count = AllocatedRanges(AsHandle(handle_), at, size_, ranges, kRangesPerQuery, more);
+    if (count < 0) return size_;  // no answer: the rest counts as data
+    for (int i = 0; i < count; ++i) {
+      const auto start = static_cast<uint64_t>(ranges[i].FileOffset.QuadPart);
+      const auto length = static_cast<uint64_t>(ranges[i].Length.QuadPart);
+      if (start > at) return std::min(at, size_);
+      at = std::max(at, start + length);
+      if (at >= size_) return size_;
+    }
+    if (!more || count == 0) return std::min(at, size_);
+  }
+}
 
 }  // namespace kelm::port

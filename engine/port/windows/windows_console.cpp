@@ -64,6 +64,10 @@ struct WindowsConsole::State {
   // Top-left cell of the visible window in the screen buffer.
   SHORT windowLeft = 0;
   SHORT windowTop = 0;
+  // The console's own colours when the viewer started, which cells in the
+  // terminal's default colours are drawn in.
+  WORD defaultAttributes = 0x0007;
+  bool defaultsSaved = false;
   std::vector<::CHAR_INFO> frame;
   std::vector<::INPUT_RECORD> records;
   // Signalled by WakeWaiter; ends the next (or current) WaitForInput.
@@ -91,6 +95,12 @@ bool WindowsConsole::Setup(uint32_t& errorCode) {
   if (!s.outputModeSaved && GetConsoleMode(s.output, &mode)) {
     s.savedOutputMode = mode;
     s.outputModeSaved = true;
+  }
+
+  CONSOLE_SCREEN_BUFFER_INFO buffer{};
+  if (!s.defaultsSaved && GetConsoleScreenBufferInfo(s.output, &buffer)) {
+    s.defaultAttributes = static_cast<WORD>(buffer.wAttributes & 0x00FF);
+    s.defaultsSaved = true;
   }
 
   CONSOLE_CURSOR_INFO cursor{};
@@ -188,7 +198,7 @@ void WindowsConsole::WriteFrame(const CHAR_INFO* cells, int width, int height) {
   State& s = *state_;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   s.frame.resize(count);
-  for (size_t i = 0; i < count; ++i) s.frame[i] = ToWin32(cells[i]);
+  for (size_t i = 0; i < count; ++i) s.frame[i] = ToWin32(cells[i], s.defaultAttributes);
   ::SMALL_RECT region{s.windowLeft, s.windowTop, static_cast<SHORT>(s.windowLeft + width - 1),
                     static_cast<SHORT>(s.windowTop + height - 1)};
   WriteConsoleOutputW(s.output, s.frame.data(), ::COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)},

@@ -220,8 +220,12 @@ void VtOutputEncoder::MoveCursor(int row, int column, std::string& out) {
 // Whether `key` can be written with the colours in force: exactly, or for a
 // plain space (whose foreground does not show) with the same background.
 bool VtOutputEncoder::ColoursFit(uint32_t key) const {
-  if (colours_ < 0) return false;
   const uint16_t attributes = KeyAttributes(key);
+  if (colours_ == kDefaultColours) {
+    // Just after SGR 0: the terminal's own colours are in force.
+    return IsPlainSpace(KeyChar(key), attributes) ? UsesDefaultBackground(attributes) : IsResetState(attributes);
+  }
+  if (colours_ < 0) return false;
   if (IsPlainSpace(KeyChar(key), attributes)) {
     return (colours_ & (kBackgroundBits | kReverseVideo | kUnderscore)) == (attributes & kBackgroundBits) &&
            UsesDefaultBackground(static_cast<uint16_t>(colours_)) == UsesDefaultBackground(attributes);
@@ -237,6 +241,14 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
     // Keep the foreground in force: the next cell probably needs it.
     target |= colours_ >= 0 ? (colours_ & kForegroundBits) : kLightGrey;
   }
+  if (IsResetState(target)) {
+    // SGR 0 is the shortest way to the terminal's own colours (3 bytes
+    // against at least 5): a frame in the terminal's colours goes back to
+    // them after every grey stand-in or mark.
+    out += kResetColours;
+    colours_ = kDefaultColours;
+    return;
+  }
   bool first = true;
   const auto parameter = [&](int p) {
     if (!first) out += ';';
@@ -247,14 +259,16 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
   const int bg =
       UsesDefaultBackground(target) ? kSgrDefaultBackground : AnsiBackground((target & kBackgroundBits) >> 4);
   out += kCsi;
-  if (colours_ < 0) {
-    if (colours_ == kUnknown) parameter(kSgrReset);
+  if (colours_ == kUnknown) {
+    parameter(kSgrReset);
     parameter(fg);
     parameter(bg);
     if (target & kUnderscore) parameter(kSgrUnderline);
     if (target & kReverseVideo) parameter(kSgrReverse);
   } else {
-    const auto current = static_cast<uint16_t>(colours_);
+    // After SGR 0 the state is known too: the terminal's own colours.
+    const auto current = colours_ == kDefaultColours ? static_cast<uint16_t>(kDefaultColoursBit | kLightGrey)
+                                                     : static_cast<uint16_t>(colours_);
     if ((current & kForegroundBits) != (target & kForegroundBits) ||
         UsesDefaultForeground(current) != UsesDefaultForeground(target)) {
       parameter(fg);
@@ -268,7 +282,13 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
     if ((current ^ target) & kReverseVideo)
       parameter((target & kReverseVideo) ? kSgrReverse : kSgrNoReverse);
   }
-  out += kSelectGraphics;
+  if (first) {
+    // Only the default-colours mark differs, where it shows nothing: no
+    // SGR at all (an empty one would reset every colour).
+    out.resize(out.size() - kCsi.size());
+  } else {
+    out += kSelectGraphics;
+  }
   colours_ = target;
 }
 

@@ -89,10 +89,14 @@ inline bool IsPlainSpace(char16_t ch, uint16_t attributes) {
 
 // The SGR colours of an attribute: the console colours as ANSI numbers, or
 // the terminal's defaults where the cell asks for them (kTerminalDefaultColours:
-// background 0, and foreground 7 on it).
-// The one rule for which colours of a cell are the terminal's defaults.
+// background 0, and foreground 7 on it), by the one rule for them.
 inline bool UsesDefaultBackground(uint16_t attributes) { return ShowsDefaultBackground(attributes); }
 inline bool UsesDefaultForeground(uint16_t attributes) { return ShowsDefaultForeground(attributes); }
+// Whether a cell shows exactly what SGR 0 leaves: both default colours, no
+// underline, no reverse video.
+inline bool IsResetState(uint16_t attributes) {
+  return UsesDefaultForeground(attributes) && (attributes & (kReverseVideo | kUnderscore)) == 0;
+}
 
 inline uint32_t MakeKey(const CHAR_INFO& cell) {
   const char16_t ch = IsSafeCellCharacter(cell.UnicodeChar) ? cell.UnicodeChar : kReplacementCell;
