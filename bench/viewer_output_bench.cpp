@@ -5,12 +5,15 @@
 // Counters:
 //   bytes/frame      terminal bytes per frame
 //   bytes/file_byte  per byte of the file newly on screen
+//   sgr/file_byte    of those, colour changes (CSI ... m)
+//   moves/file_byte  of those, other control: cursor moves, CR, LF, marks
 //
 // Arguments: characters (0 spaced, 1 compact), data (0 random bytes, 1
 // text), theme (0 classic, 1 terminal colours), width and height of the
 // terminal (the frame is one column narrower).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -31,6 +34,24 @@ using namespace kelm::viewer;
 using namespace KelmCEngineV2;
 
 namespace {
+
+// Bytes of `out` in colour changes (CSI ... m) and in other control
+// sequences and characters (cursor moves, CR, LF, synchronized output).
+void CountControl(const std::string& out, size_t& sgr, size_t& moves) {
+  for (size_t i = 0; i < out.size();) {
+    const auto byte = static_cast<unsigned char>(out[i]);
+    if (byte == 0x1b && i + 1 < out.size() && out[i + 1] == '[') {
+      size_t end = i + 2;
+      while (end < out.size() && (static_cast<unsigned char>(out[end]) < 0x40 || out[end] > 0x7e)) ++end;
+      const size_t length = std::min(end + 1, out.size()) - i;
+      (end < out.size() && out[end] == 'm' ? sgr : moves) += length;
+      i += length;
+    } else {
+      if (byte < 0x20) ++moves;
+      ++i;
+    }
+  }
+}
 
 uint64_t GridRows() { return hexColumn != nullptr && hexColumn->GetHeight() > 0 ? static_cast<uint64_t>(hexColumn->GetHeight()) : 0; }
 
@@ -86,6 +107,8 @@ void BM_PageDownOutput(benchmark::State& state) {
   encoder.Encode(console.frame.data(), console.frameWidth, console.frameHeight, out, width);
   const uint64_t page = static_cast<uint64_t>(bytesPerRow) * GridRows();
   size_t bytes = 0;
+  size_t sgrBytes = 0;
+  size_t moveBytes = 0;
   int64_t frames = 0;
   for (auto _ : state) {
     if ((static_cast<uint64_t>(topRow) + 2 * GridRows()) * static_cast<uint64_t>(bytesPerRow) >= kFileSize) {
@@ -103,10 +126,16 @@ void BM_PageDownOutput(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     bytes += out.size();
     ++frames;
+    state.PauseTiming();
+    CountControl(out, sgrBytes, moveBytes);
+    state.ResumeTiming();
   }
   const double perFrame = frames > 0 ? static_cast<double>(bytes) / static_cast<double>(frames) : 0;
   state.counters["bytes/frame"] = perFrame;
   state.counters["bytes/file_byte"] = page > 0 ? perFrame / static_cast<double>(page) : 0;
+  const double shown = frames > 0 && page > 0 ? static_cast<double>(frames) * static_cast<double>(page) : 1;
+  state.counters["sgr/file_byte"] = static_cast<double>(sgrBytes) / shown;
+  state.counters["moves/file_byte"] = static_cast<double>(moveBytes) / shown;
   state.counters["bytesPerRow"] = bytesPerRow;
 
   engine.reset();
