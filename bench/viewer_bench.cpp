@@ -185,11 +185,14 @@ void BM_FramePageDownHighlight250x80(benchmark::State& state) {
   ResetSearchForTests();
   if (state.range(0) != 0) {
     SearchPattern pattern;
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(1000);
-    pattern.bytes.resize(static_cast<size_t>(state.range(0)));
-    in.read(reinterpret_cast<char*>(pattern.bytes.data()), state.range(0));
-    if (state.range(0) == 1) pattern.bytes = {0x10};
+    pattern.bytes = {0x10};
+    if (state.range(0) > 1) {
+      // Bytes of the file itself, which repeats every 2 KiB.
+      std::ifstream in(path, std::ios::binary);
+      in.seekg(1000);
+      pattern.bytes.resize(static_cast<size_t>(state.range(0)));
+      in.read(reinterpret_cast<char*>(pattern.bytes.data()), state.range(0));
+    }
     StartSearch(pattern, 0, SearchDirection::Forward);
     while (SearchRunning()) AdvanceSearch();
   }

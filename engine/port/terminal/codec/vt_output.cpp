@@ -282,13 +282,7 @@ void VtOutputEncoder::SetColours(uint32_t key, std::string& out) {
     if ((current ^ target) & kReverseVideo)
       parameter((target & kReverseVideo) ? kSgrReverse : kSgrNoReverse);
   }
-  if (first) {
-    // Only the default-colours mark differs, where it shows nothing: no
-    // SGR at all (an empty one would reset every colour).
-    out.resize(out.size() - kCsi.size());
-  } else {
-    out += kSelectGraphics;
-  }
+  out += kSelectGraphics;
   colours_ = target;
 }
 

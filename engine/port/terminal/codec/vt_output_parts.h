@@ -102,6 +102,9 @@ inline uint32_t MakeKey(const CHAR_INFO& cell) {
   const char16_t ch = IsSafeCellCharacter(cell.UnicodeChar) ? cell.UnicodeChar : kReplacementCell;
   uint16_t attributes = cell.Attributes & kShownAttributeBits;
   if (IsPlainSpace(ch, attributes)) attributes &= ~kForegroundBits;
+  // The default-colours mark shows only on the default background: on a
+  // background of its own the cell looks the same without it.
+  if (!UsesDefaultBackground(attributes)) attributes &= ~kDefaultColoursBit;
   return (static_cast<uint32_t>(ch) << 16) | attributes;
 }
 
